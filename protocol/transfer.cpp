@@ -1,0 +1,83 @@
+#include "protocol/transfer.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "link/device_link.h"
+#include "protocol/frames.h"
+#include "protocol/timeouts.h"
+
+namespace corvane::protocol {
+namespace {
+
+constexpr int AttemptsPerBlock = 3;
+
+enum class BlockOutcome { Acknowledged, Unacknowledged, NoReply, WriteFailed };
+
+// Writes one frame up to three times until the remote acknowledges it.
+BlockOutcome SendBlock(std::span<const std::uint8_t> frame, std::uint16_t blockNumber) {
+  const auto frameSize = static_cast<std::int32_t>(frame.size());
+  bool anyReply = false;
+  for (int attempt = 0; attempt < AttemptsPerBlock; ++attempt) {
+    std::int32_t written = 0;
+    if (link::WritePipe(frame.data(), frameSize, &written, WriteTimeoutMs) != 1 ||
+        written != frameSize) {
+      return BlockOutcome::WriteFailed;
+    }
+    std::array<std::uint8_t, BlockReplySize> reply{};
+    const std::int32_t read = link::ReadPipe(reply.data(), BlockReplySize, BlockReplyTimeoutMs);
+    if (read == 0) {
+      return BlockOutcome::NoReply;
+    }
+    anyReply = anyReply || read > 0;
+    if (BlockNumberAt(reply) - 1 == blockNumber) {
+      return BlockOutcome::Acknowledged;
+    }
+  }
+  // Wrong numbers count as sent, which remotes rely on; a block that never
+  // got any reply at all was not delivered.
+  return anyReply ? BlockOutcome::Unacknowledged : BlockOutcome::NoReply;
+}
+
+}  // namespace
+
+TransferResult TransferImage(std::span<const std::uint8_t> image, std::int32_t size,
+                             std::uint8_t headerFlag, std::int32_t& ProgressTotal,
+                             const ProgressReport& report) {
+  if (size < 0 || static_cast<std::size_t>(size) > image.size()) {
+    return TransferResult::WriteFailed;  // never send past the image
+  }
+  std::vector<std::uint8_t> frame(MaxBlockFrameSize);
+  std::uint8_t lo = 0;
+  std::uint8_t hi = 0;
+  const std::int32_t passes = size / MaxPayload + 1;
+  for (std::int32_t k = 0; k < passes; ++k) {
+    const std::int32_t len = std::min(size - MaxPayload * k, MaxPayload);
+    // The counter advances in every pass, also the empty last one.
+    if (++lo == 0) {
+      ++hi;
+    }
+    if (len == 0) {
+      continue;
+    }
+    const FrameHeader header = MakeFrameHeader(FrameMarker, MarkerSecond, len, hi, lo, headerFlag);
+    const auto payload =
+        image.subspan(static_cast<std::size_t>(MaxPayload * k), static_cast<std::size_t>(len));
+    const std::int32_t frameSize = BuildBlockFrame(header, payload, frame);
+    switch (SendBlock(std::span(frame).first(static_cast<std::size_t>(frameSize)),
+                      BlockNumberAt(header))) {
+      case BlockOutcome::WriteFailed:
+        return TransferResult::WriteFailed;
+      case BlockOutcome::NoReply:
+        return TransferResult::NoReply;
+      case BlockOutcome::Acknowledged:
+      case BlockOutcome::Unacknowledged:
+        break;
+    }
+    ProgressTotal += len;
+    report(ProgressTotal);
+  }
+  return TransferResult::Completed;
+}
+
+}  // namespace corvane::protocol
