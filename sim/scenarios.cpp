@@ -1,0 +1,248 @@
+#include "sim/scenarios.h"
+
+#include <algorithm>
+#include <array>
+
+#include "link/device_link.h"
+#include "protocol/update_run.h"
+
+namespace corvane::sim {
+namespace {
+
+constexpr std::uint8_t ProbeNak = 0xF5;
+constexpr std::uint32_t SlowReplyMs = 1500;
+constexpr std::uint32_t ShortWriteBy = 100;
+
+using Hook = std::optional<Answer>;
+
+void NeedsLoader(World& w) {
+  w.remote.identityReply = IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
+}
+
+Answer Silent() {
+  return {};
+}
+
+Answer EmptyReads() {
+  Answer answer;
+  answer.mode = ReadMode::Empty;
+  return answer;
+}
+
+Answer Replying(std::vector<std::uint8_t> reply) {
+  Answer answer;
+  answer.reply = std::move(reply);
+  return answer;
+}
+
+void BadEcho(std::vector<std::uint8_t>& reply) {
+  reply[1] = 0xFB;
+}
+
+void FailWrite(World& w, FrameKind kind, WriteFault fault) {
+  w.remote.writeHook = [kind, fault](const Received& r) {
+    return r.kind == kind ? WriteBehaviour{fault} : WriteBehaviour{};
+  };
+}
+
+// Reads stay empty after the given block, before or after the restart.
+void EmptyAfterBlock(World& w, std::uint16_t block, bool afterRestart) {
+  w.remote.answerHook = [block, afterRestart](const Received& r, const Answer&) -> Hook {
+    if (r.kind == FrameKind::Block && r.block == block && r.afterRestart == afterRestart) {
+      return EmptyReads();
+    }
+    return std::nullopt;
+  };
+}
+
+constexpr std::array<Scenario, 25> AllScenarios{{
+    {"direct", "conforming remote, identity 00 09 00 00: direct path, flag 0", [](World&) {}},
+    {"direct-flagged", "identity 01 0A 00 00: direct path, flag 1",
+     [](World& w) {
+       w.remote.identityReply = IdentityReplyWith({0x01, 0x0A, 0x00, 0x00});
+     }},
+    {"loader", "identity 00 09 01 01: loader path, restart within 3000 ms", NeedsLoader},
+    {"own-number", "every block acknowledged with its own number: each written three times",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         if (r.kind == FrameKind::Block) {
+           return Replying(BlockReplyWith(r.block));
+         }
+         return std::nullopt;
+       };
+     }},
+    {"no-remote", "no interface present",
+     [](World& w) { w.platform.SetPresent(&w.remote, false); }},
+    {"probe-nak", "the probe is answered 0xF5",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         if (r.kind == FrameKind::Probe) {
+           return Replying({ProbeNak});
+         }
+         return std::nullopt;
+       };
+     }},
+    {"probe-silent", "the probe reply never comes",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         return r.kind == FrameKind::Probe ? Hook(Silent()) : std::nullopt;
+       };
+     }},
+    {"identity-bad-echo", "48-byte identity reply beginning AD FB, identity 00 09 00 00",
+     [](World& w) { BadEcho(w.remote.identityReply); }},
+    {"identity-bad-echo-loader", "48-byte identity reply beginning AD FB, identity 00 09 01 01",
+     [](World& w) {
+       NeedsLoader(w);
+       BadEcho(w.remote.identityReply);
+     }},
+    {"identity-short", "20-byte identity reply AD FA and zeros",
+     [](World& w) {
+       w.remote.identityReply.assign(20, 0);
+       w.remote.identityReply[0] = 0xAD;
+       w.remote.identityReply[1] = 0xFA;
+     }},
+    {"identity-silent", "the identity reply never comes",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         return r.kind == FrameKind::IdentityRequest ? Hook(Silent()) : std::nullopt;
+       };
+     }},
+    {"block-empty", "the reply read after block 5 completes with 0 bytes",
+     [](World& w) { EmptyAfterBlock(w, 5, false); }},
+    {"block-silent", "from block 7 on the remote never answers",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         return r.kind == FrameKind::Block && r.block >= 7 ? Hook(Silent()) : std::nullopt;
+       };
+     }},
+    {"retry-then-ack", "the first reply to block 4 never comes, the second acknowledges",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         return r.kind == FrameKind::Block && r.block == 4 && r.attempt == 1 ? Hook(Silent())
+                                                                             : std::nullopt;
+       };
+     }},
+    {"wrong-ack-once", "block 6 is first acknowledged with its own number, then correctly",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         if (r.kind == FrameKind::Block && r.block == 6 && r.attempt == 1) {
+           return Replying(BlockReplyWith(r.block));
+         }
+         return std::nullopt;
+       };
+     }},
+    {"slow-remote", "every block reply comes after 1500 ms",
+     [](World& w) {
+       w.remote.answerHook = [](const Received& r, const Answer& normal) -> Hook {
+         if (r.kind != FrameKind::Block) {
+           return std::nullopt;
+         }
+         Answer slow = normal;
+         slow.delayMs = SlowReplyMs;
+         return slow;
+       };
+     }},
+    {"loader-empty", "loader path; the reply read after loader block 3 completes with 0 bytes",
+     [](World& w) {
+       NeedsLoader(w);
+       EmptyAfterBlock(w, 3, false);
+     }},
+    {"loader-gone", "loader path; the remote never comes back after the loader",
+     [](World& w) {
+       NeedsLoader(w);
+       w.remote.restartDelayMs.reset();
+     }},
+    {"loader-probe-nak", "loader path; after the restart the probe is answered 0xF5",
+     [](World& w) {
+       NeedsLoader(w);
+       w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
+         if (r.kind == FrameKind::Probe && r.afterRestart) {
+           return Replying({ProbeNak});
+         }
+         return std::nullopt;
+       };
+     }},
+    {"loader-identity-bad", "loader path; after the restart the identity reply begins AD FB",
+     [](World& w) {
+       NeedsLoader(w);
+       BadEcho(w.remote.loaderIdentityReply);
+     }},
+    {"loader-main-empty", "loader path; the reply read after main block 2 completes with 0 bytes",
+     [](World& w) {
+       NeedsLoader(w);
+       EmptyAfterBlock(w, 2, true);
+     }},
+    {"probe-write-fails", "the probe's write does not complete: the wait fails",
+     [](World& w) { FailWrite(w, FrameKind::Probe, WriteFault::WaitFails); }},
+    {"block-short-write", "block 3's write completes with 100 bytes fewer than the frame",
+     [](World& w) {
+       w.remote.writeHook = [](const Received& r) {
+         return r.kind == FrameKind::Block && r.block == 3
+                    ? WriteBehaviour{WriteFault::Short, ShortWriteBy}
+                    : WriteBehaviour{};
+       };
+     }},
+    {"end-write-fails", "the main end frame's write does not complete",
+     [](World& w) { FailWrite(w, FrameKind::MainEnd, WriteFault::Stalls); }},
+    {"loader-end-write-fails", "loader path; the loader end frame's write does not complete",
+     [](World& w) {
+       NeedsLoader(w);
+       FailWrite(w, FrameKind::LoaderEnd, WriteFault::Stalls);
+     }},
+}};
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  static constexpr char Digits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const std::uint8_t byte : bytes) {
+    text += Digits[byte >> 4];
+    text += Digits[byte & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace
+
+World::World(Clock& clock) : platform(clock) {
+  platform.AddInterface(std::string(RemoteInterfacePath), &remote);
+}
+
+std::span<const Scenario> Scenarios() {
+  return AllScenarios;
+}
+
+const Scenario* FindScenario(std::string_view name) {
+  const auto found = std::find_if(AllScenarios.begin(), AllScenarios.end(),
+                                  [name](const Scenario& s) { return s.name == name; });
+  return found == AllScenarios.end() ? nullptr : &*found;
+}
+
+ScenarioRun RunScenario(const Scenario& scenario, Clock& clock) {
+  World world(clock);
+  scenario.setUp(world);
+  ScenarioRun run;
+  world.platform.onWriteCall = [&run](std::span<const std::uint8_t> bytes) {
+    run.transcript.push_back("write " + Hex(bytes));
+  };
+  RecordingWindow window(run.transcript);
+  link::UsePlatform(world.platform);
+  const Millis start = clock.Now();
+  protocol::UpdateFirmware(window);
+  run.elapsedMs = clock.Now() - start;
+  run.status = window.status;
+  run.progressMin = window.min;
+  run.progressMax = window.max;
+  run.progressValue = window.value;
+  run.windowClosed = window.closed;
+  run.images = world.remote.images();
+  run.violations = world.remote.violations();
+  const auto& misuses = world.platform.misuses();
+  run.violations.insert(run.violations.end(), misuses.begin(), misuses.end());
+  run.openHandles = world.platform.OpenHandles();
+  run.openEvents = world.platform.OpenEvents();
+  run.openDeviceSets = world.platform.OpenDeviceSets();
+  return run;
+}
+
+}  // namespace corvane::sim

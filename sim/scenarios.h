@@ -1,0 +1,57 @@
+// Named update runs against the simulated remote: a conforming remote, and
+// one for every way a remote or its connection can fail.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/clock.h"
+#include "sim/platform.h"
+#include "sim/recording_window.h"
+#include "sim/remote.h"
+
+namespace corvane::sim {
+
+// How Windows reports the remote's interface: lower case, with braces.
+inline constexpr std::string_view RemoteInterfacePath =
+    "\\\\?\\usb#vid_ec4b&pid_7a10#5&2f1a3c&0&1#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
+
+// One remote plugged in on a simulated platform.
+struct World {
+  explicit World(Clock& clock);
+  SimRemote remote;
+  SimPlatform platform;
+};
+
+struct Scenario {
+  std::string_view name;
+  std::string_view description;
+  void (*setUp)(World& world);
+};
+
+std::span<const Scenario> Scenarios();
+const Scenario* FindScenario(std::string_view name);
+
+// Everything one run left behind.
+struct ScenarioRun {
+  std::vector<std::string> transcript;
+  std::string status;
+  float progressMin = 0;
+  float progressMax = 0;
+  float progressValue = 0;
+  bool windowClosed = false;
+  std::vector<ReceivedImage> images;
+  std::vector<std::string> violations;  // the remote's and the platform's
+  int openHandles = 0;
+  int openEvents = 0;
+  int openDeviceSets = 0;
+  Millis elapsedMs = 0;
+};
+
+// Runs UpdateFirmware once in the scenario's world; the main image must be
+// loaded.
+ScenarioRun RunScenario(const Scenario& scenario, Clock& clock);
+
+}  // namespace corvane::sim
