@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "protocol/status_texts.h"
+#include "protocol/update_run.h"
+#include "shell/images.h"
+#include "sim/scenarios.h"
+#include "sim_test_world.h"
+
+namespace corvane::sim {
+namespace {
+
+using namespace protocol;
+
+struct ImageSeen {
+  FrameKind end;
+  std::uint8_t flag;
+};
+
+struct Expected {
+  std::string_view scenario;
+  std::string_view status;
+  bool windowClosed;
+  std::vector<ImageSeen> images;
+  float progressValue;
+  std::size_t writes;
+  std::size_t violations = 0;
+};
+
+const ImageSeen Main0{FrameKind::MainEnd, 0};
+const ImageSeen Main1{FrameKind::MainEnd, 1};
+const ImageSeen Loader{FrameKind::LoaderEnd, 1};
+
+// Writes: probe, identity request, blocks (with retries), end frames.
+const std::vector<Expected> Outcomes{
+    {"direct", CompletedText, false, {Main0}, 0, 23},
+    {"direct-flagged", CompletedText, false, {Main1}, 0, 23},
+    {"loader", CompletedText, false, {Loader, Main0}, 0, 31},
+    {"own-number", CompletedText, false, {Main0}, 0, 63},
+    {"no-remote", NoDeviceText, false, {}, 0, 0},
+    {"probe-nak", ProbeFailedText, false, {}, 0, 1},
+    {"probe-silent", CompletedText, false, {Main0}, 0, 23},
+    {"identity-bad-echo", IdentityFailedText, true, {}, 0, 2},
+    {"identity-bad-echo-loader", CompletedText, false, {Loader, Main0}, 0, 31},
+    {"identity-short", CompletedText, false, {Main0}, 0, 23},
+    {"identity-silent", CompletedText, false, {Main0}, 0, 23},
+    {"block-empty", BlockReplyFailedText, true, {}, 16384, 7},
+    {"block-silent", BlockReplyFailedText, true, {}, 24576, 11},
+    {"retry-then-ack", CompletedText, false, {Main0}, 0, 24},
+    {"wrong-ack-once", CompletedText, false, {Main0}, 0, 24},
+    {"slow-remote", CompletedText, false, {Main0}, 0, 23},
+    {"loader-empty", BlockReplyFailedText, false, {}, 8192, 5},
+    {"loader-gone", NoDeviceText, false, {Loader}, 17408, 8},
+    {"loader-probe-nak", ProbeFailedText, false, {Loader}, 17408, 9},
+    {"loader-identity-bad", IdentityFailedText, true, {Loader}, 17408, 10},
+    {"loader-main-empty", BlockReplyFailedText, true, {Loader}, 21504, 12},
+    {"probe-write-fails", WriteFailedText, false, {}, 0, 1},
+    {"block-short-write", WriteFailedText, false, {}, 8192, 5, 1},
+    {"end-write-fails", WriteFailedText, false, {}, 78336, 23},
+    {"loader-end-write-fails", WriteFailedText, false, {}, 17408, 8},
+};
+
+std::size_t Count(const std::vector<std::string>& lines, std::string_view prefix) {
+  return static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(),
+                    [prefix](const std::string& l) { return l.starts_with(prefix); }));
+}
+
+class ScenarioTest : public testing::Test {
+ protected:
+  ScenarioTest() { shell::LoadMainImage(); }
+  ScenarioRun Run(std::string_view name) {
+    const Scenario* scenario = FindScenario(name);
+    EXPECT_NE(scenario, nullptr) << name;
+    VirtualClock clock;
+    return RunScenario(*scenario, clock);
+  }
+};
+
+TEST_F(ScenarioTest, EveryScenarioIsCheckedAndEndsInItsOneOutcome) {
+  ASSERT_EQ(Scenarios().size(), Outcomes.size());
+  for (const auto& expected : Outcomes) {
+    SCOPED_TRACE(expected.scenario);
+    const ScenarioRun run = Run(expected.scenario);
+    EXPECT_EQ(run.status, expected.status);
+    EXPECT_EQ(Count(run.transcript, "status "), 1u) << "exactly one outcome";
+    EXPECT_EQ(run.windowClosed, expected.windowClosed);
+    EXPECT_EQ(run.progressValue, expected.progressValue);
+    EXPECT_EQ(Count(run.transcript, "write "), expected.writes);
+    EXPECT_EQ(run.violations.size(), expected.violations);
+    EXPECT_EQ(run.openHandles + run.openEvents + run.openDeviceSets, 0) << "the link is closed";
+    const auto closing = std::find(run.transcript.begin(), run.transcript.end(), "close-window");
+    EXPECT_EQ(closing == run.transcript.end() ? run.transcript.end() : closing + 1,
+              run.transcript.end())
+        << "nothing is shown after the window closed";
+    ASSERT_EQ(run.images.size(), expected.images.size());
+    for (std::size_t i = 0; i < run.images.size(); ++i) {
+      const auto& image = run.images[i];
+      EXPECT_EQ(image.end, expected.images[i].end);
+      EXPECT_EQ(image.headerFlag, expected.images[i].flag);
+      const auto sent = image.end == FrameKind::LoaderEnd ? shell::LoadImage(shell::LoaderImageId)
+                                                          : shell::MainImage;
+      EXPECT_TRUE(image.bytes == sent) << "image " << i << " arrived byte for byte";
+    }
+  }
+}
+
+TEST_F(ScenarioTest, DirectRunWritesTheFramesInOrder) {
+  const ScenarioRun run = Run("direct");
+  std::vector<std::string> writes;
+  for (const auto& line : run.transcript) {
+    if (line.starts_with("write ")) {
+      writes.push_back(line.substr(6));
+    }
+  }
+  ASSERT_EQ(writes.size(), 23u);
+  EXPECT_EQ(writes[0], "F8");
+  EXPECT_EQ(writes[1], "ADFA0000000000A7");
+  EXPECT_EQ(writes[2].substr(0, 16), "ADFA1000000100B8");
+  EXPECT_EQ(writes[2].size(), 2u * 4105);
+  EXPECT_EQ(writes[21].substr(0, 16), "ADFA0200001400BD");
+  EXPECT_EQ(writes[21].size(), 2u * 521);
+  EXPECT_EQ(writes[22], "BDFA0000000000B7");
+  // Progress after each block: min, max, value; then the outcome.
+  const std::vector<std::string> tail(run.transcript.end() - 6, run.transcript.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"min 0", "max 78336", "value 78336", "write " + writes[22],
+                                      "status Send completed", "value 0"}));
+}
+
+TEST_F(ScenarioTest, LoaderRunSendsLoaderThenMainAcrossTheRestart) {
+  const ScenarioRun run = Run("loader");
+  std::vector<std::string> heads;
+  std::vector<std::string> values;
+  for (const auto& line : run.transcript) {
+    if (line.starts_with("write ")) {
+      heads.push_back(line.substr(6, 16));
+    } else if (line.starts_with("value ")) {
+      values.push_back(line.substr(6));
+    }
+  }
+  ASSERT_EQ(heads.size(), 31u);
+  EXPECT_EQ(heads[2], "ADFA1000000101B9");
+  EXPECT_EQ(heads[6], "ADFA0400000501B1");
+  EXPECT_EQ(heads[7], "BDCF00000000008C");
+  EXPECT_EQ(heads[8], "F8");
+  EXPECT_EQ(heads[9], "ADFA0000000000A7");
+  EXPECT_EQ(heads[10], "ADFA1000000100B8");
+  EXPECT_EQ(heads[29], "ADFA0200001400BD");
+  EXPECT_EQ(heads[30], "BDFA0000000000B7");
+  ASSERT_EQ(values.size(), 26u);
+  EXPECT_EQ(values[4], "17408");
+  EXPECT_EQ(values[5], "21504");
+  EXPECT_EQ(values[24], "95744");
+  EXPECT_EQ(values[25], "0");
+  EXPECT_EQ(Count(run.transcript, "max 95744"), 5u) << "the range is set by loader blocks only";
+  EXPECT_GT(run.elapsedMs, 8000u) << "the restart pause";
+}
+
+class RepeatedRunTest : public SimTestWorld {};
+
+TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
+  remote.answerHook = [](const Received& r, const Answer&) -> std::optional<Answer> {
+    if (r.kind != FrameKind::Probe) {
+      return std::nullopt;
+    }
+    Answer nak;
+    nak.reply = std::vector<std::uint8_t>{0xF5};
+    return nak;
+  };
+  std::vector<std::string> transcript;
+  RecordingWindow window(transcript);
+  UpdateFirmware(window);
+  EXPECT_EQ(window.status, ProbeFailedText);
+  remote.answerHook = nullptr;
+  transcript.clear();
+  UpdateFirmware(window);
+  EXPECT_EQ(window.status, CompletedText);
+  EXPECT_EQ(transcript.front(), "min 0") << "the old text stays until the run sets its own";
+  ASSERT_EQ(remote.images().size(), 1u);
+  EXPECT_TRUE(remote.images()[0].bytes == shell::MainImage);
+}
+
+TEST(TimeDelay, EndsAtTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
+  const struct {
+    std::uint32_t tickStart;
+    std::uint32_t step;
+    std::int32_t delay;
+  } cases[] = {{0, 16, 8000}, {0xFFFFF000u, 16, 8000}, {0, 1, 0}, {0xFFFFFFFFu, 1, 0}, {5, 1, -3}};
+  for (const auto& c : cases) {
+    VirtualClock clock(c.tickStart, c.step);
+    SimPlatform platform(clock);
+    link::UsePlatform(platform);
+    TimeDelay(c.delay);
+    // Time moves by one step per reading: the last reading was the first one
+    // strictly more than the delay after the start.
+    const auto lastReading = static_cast<std::int64_t>(clock.Now()) - c.step;
+    EXPECT_GT(lastReading, c.delay);
+    EXPECT_LE(lastReading - c.step, std::max(c.delay, 0));
+  }
+}
+
+}  // namespace
+}  // namespace corvane::sim
