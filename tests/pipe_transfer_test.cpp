@@ -148,7 +148,18 @@ TEST_F(PipeTransferTest, AnUnpluggedRemoteFailsEveryTransferAtOnce) {
   EXPECT_EQ(clock.Now(), start);
 }
 
-TEST(PipeTransferWrap, TimeOutsHoldAcrossAWrapOfTheTickCount) {
+TEST(PipeTransferClock, NoSecondTryOnceTheTickCountShowsTheWholeTimeOut) {
+  sim::VirtualClock clock(0, 0);  // readings take no time: elapsed is exactly the time-out
+  sim::World world(clock);
+  UsePlatform(world.platform);
+  ASSERT_EQ(OpenDevice(), 1);
+  std::array<std::uint8_t, 8> buffer{};
+  EXPECT_EQ(ReadPipe(buffer.data(), 8, 1000), TransferTimedOut);
+  EXPECT_EQ(world.platform.counts().readFile, 1);
+  CloseDevice();
+}
+
+TEST(PipeTransferClock, TimeOutsHoldAcrossAWrapOfTheTickCount) {
   sim::VirtualClock clock(0xFFFFFF00u);
   sim::World world(clock);
   UsePlatform(world.platform);
