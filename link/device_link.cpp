@@ -9,12 +9,12 @@
 namespace corvane::link {
 
 namespace detail {
-LinkState link;
+LinkState state;
 }  // namespace detail
 
 namespace {
 
-using detail::link;
+using detail::state;
 
 // The two held pipe files are opened plainly; the per-call transfer files
 // are opened for overlapped transfers, so that a remote that never answers
@@ -25,11 +25,11 @@ constexpr FileOpen ReadTransferOpen{GenericRead | GenericWrite, FileShareRead, t
 constexpr FileOpen WriteTransferOpen{GenericWrite, FileShareWrite, true, true};
 
 Platform& System() {
-  return *link.platform;
+  return *state.platform;
 }
 
 Handle OpenPipeFile(std::string_view suffix, const FileOpen& how) {
-  return System().CreateFile(link.devicePath + std::string(suffix), how);
+  return System().CreateFile(state.devicePath + std::string(suffix), how);
 }
 
 void CloseIfOpen(Handle& file) {
@@ -64,13 +64,13 @@ struct Direction {
 };
 
 Direction ReadDirection() {
-  return {ReadPipeSuffix, ReadTransferOpen, link.readTransferHandle, link.readEvent,
-          link.readOverlap};
+  return {ReadPipeSuffix, ReadTransferOpen, state.readTransferHandle, state.readEvent,
+          state.readOverlap};
 }
 
 Direction WriteDirection() {
-  return {WritePipeSuffix, WriteTransferOpen, link.writeTransferHandle, link.writeEvent,
-          link.writeOverlap};
+  return {WritePipeSuffix, WriteTransferOpen, state.writeTransferHandle, state.writeEvent,
+          state.writeOverlap};
 }
 
 // Opens the direction's transfer file and readies its overlap record; false
@@ -140,11 +140,11 @@ std::int32_t FailureCode(std::uint32_t wait) {
 }  // namespace
 
 void UsePlatform(Platform& platform) {
-  link.platform = &platform;
+  state.platform = &platform;
 }
 
 const std::string& DevicePath() {
-  return link.devicePath;
+  return state.devicePath;
 }
 
 std::uint32_t TickCount() {
@@ -157,29 +157,29 @@ std::int32_t OpenDevice() {
   if (FindDevicePath().empty()) {
     return 0;
   }
-  link.readPipeHandle = OpenPipeFile(ReadPipeSuffix, ReadPipeOpen);
-  link.writePipeHandle = OpenPipeFile(WritePipeSuffix, WritePipeOpen);
-  if (link.readPipeHandle == InvalidHandle || link.writePipeHandle == InvalidHandle) {
-    CloseIfOpen(link.readPipeHandle);
-    CloseIfOpen(link.writePipeHandle);
-    link.devicePath.clear();
+  state.readPipeHandle = OpenPipeFile(ReadPipeSuffix, ReadPipeOpen);
+  state.writePipeHandle = OpenPipeFile(WritePipeSuffix, WritePipeOpen);
+  if (state.readPipeHandle == InvalidHandle || state.writePipeHandle == InvalidHandle) {
+    CloseIfOpen(state.readPipeHandle);
+    CloseIfOpen(state.writePipeHandle);
+    state.devicePath.clear();
     return 0;
   }
   return 1;
 }
 
 void CloseDevice() {
-  link.devicePath.clear();
-  DropEvent(link.readEvent, link.readOverlap);
-  DropEvent(link.writeEvent, link.writeOverlap);
-  CancelAndClose(link.readTransferHandle);
-  CancelAndClose(link.writeTransferHandle);
-  CloseIfOpen(link.readPipeHandle);
-  CloseIfOpen(link.writePipeHandle);
+  state.devicePath.clear();
+  DropEvent(state.readEvent, state.readOverlap);
+  DropEvent(state.writeEvent, state.writeOverlap);
+  CancelAndClose(state.readTransferHandle);
+  CancelAndClose(state.writeTransferHandle);
+  CloseIfOpen(state.readPipeHandle);
+  CloseIfOpen(state.writePipeHandle);
 }
 
 std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t timeout) {
-  if (count <= 0 || link.devicePath.empty()) {
+  if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
   const Direction d = ReadDirection();
@@ -202,7 +202,7 @@ std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t tim
 
 std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int32_t* countWritten,
                        std::int32_t timeout) {
-  if (count <= 0 || link.devicePath.empty()) {
+  if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
   const Direction d = WriteDirection();

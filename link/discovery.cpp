@@ -8,7 +8,7 @@
 namespace corvane::link {
 namespace {
 
-using detail::link;
+using detail::state;
 
 std::string UpperCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](char c) {
@@ -52,7 +52,7 @@ std::string CutAtNul(std::string_view text) {
 }
 
 std::string FindDevicePath() {
-  Platform& platform = *link.platform;
+  Platform& platform = *state.platform;
   std::string result;
   const DeviceSet set = platform.SetupDiGetClassDevs(InterfaceClass);
   if (set != InvalidDeviceSet) {
@@ -67,7 +67,7 @@ std::string FindDevicePath() {
     }
     platform.SetupDiDestroyDeviceInfoList(set);
   }
-  link.devicePath = result;
+  state.devicePath = result;
   return result;
 }
 

@@ -20,6 +20,6 @@ struct LinkState {
   Overlap writeOverlap;
 };
 
-extern LinkState link;
+extern LinkState state;
 
 }  // namespace corvane::link::detail

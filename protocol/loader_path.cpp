@@ -32,15 +32,12 @@ void UpdateWithLoader(shell::WindowOperations& window) {
 
   link::CloseDevice();
   TimeDelay(LoaderRestartDelayMs);
-  if (link::OpenDevice() == 0) {
-    EndRun(window, NoDeviceText, WindowAfter::StaysOpen);
+  const auto identity = Connect(window);
+  if (!identity) {
     return;
   }
-  const Handshake handshake = ShakeHands();
-  if (EndOnHandshakeFailure(window, handshake)) {
-    return;
-  }
-  if (handshake.IdentityFailed()) {
+  // Only the echo is judged now: the path was chosen before the restart.
+  if (identity->Failed()) {
     EndRun(window, IdentityFailedText, WindowAfter::Closes);
     return;
   }

@@ -12,33 +12,37 @@ bool WriteFrame(std::span<const std::uint8_t> frame) {
   return link::WritePipe(frame.data(), count, &written, WriteTimeoutMs) == 1 && written == count;
 }
 
-bool Handshake::IdentityFailed() const {
+bool Identity::Failed() const {
   const FrameHeader request = IdentityRequest();
   return ident == 0 ||
          (ident == IdentityReplySize && (reply[0] != request[0] || reply[1] != request[1]));
 }
 
-Handshake ShakeHands() {
-  Handshake result;
+std::optional<Identity> Connect(shell::WindowOperations& window) {
+  if (link::OpenDevice() == 0) {
+    EndRun(window, NoDeviceText, WindowAfter::StaysOpen);
+    return std::nullopt;
+  }
   const std::array<std::uint8_t, 1> probe{ProbeCommand};
   if (!WriteFrame(probe)) {
-    result.outcome = Handshake::Outcome::WriteFailed;
-    return result;
+    EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
+    return std::nullopt;
   }
   // A read that times out or fails is no failure of the probe; one that
   // completes with nothing, or with another byte, is.
   std::array<std::uint8_t, 1> ack{};
   const std::int32_t read = link::ReadPipe(ack.data(), 1, ProbeReplyTimeoutMs);
   if (read == 0 || (read > 0 && ack[0] != ProbeAck)) {
-    result.outcome = Handshake::Outcome::ProbeFailed;
-    return result;
+    EndRun(window, ProbeFailedText, WindowAfter::StaysOpen);
+    return std::nullopt;
   }
   if (!WriteFrame(IdentityRequest())) {
-    result.outcome = Handshake::Outcome::WriteFailed;
-    return result;
+    EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
+    return std::nullopt;
   }
-  result.ident = link::ReadPipe(result.reply.data(), IdentityReplySize, IdentityReplyTimeoutMs);
-  return result;
+  Identity identity;
+  identity.ident = link::ReadPipe(identity.reply.data(), IdentityReplySize, IdentityReplyTimeoutMs);
+  return identity;
 }
 
 void EndRun(shell::WindowOperations& window, std::string_view text, WindowAfter after) {
@@ -48,20 +52,6 @@ void EndRun(shell::WindowOperations& window, std::string_view text, WindowAfter 
     window.CloseWindow();
   }
   link::CloseDevice();
-}
-
-bool EndOnHandshakeFailure(shell::WindowOperations& window, const Handshake& handshake) {
-  switch (handshake.outcome) {
-    case Handshake::Outcome::WriteFailed:
-      EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
-      return true;
-    case Handshake::Outcome::ProbeFailed:
-      EndRun(window, ProbeFailedText, WindowAfter::StaysOpen);
-      return true;
-    case Handshake::Outcome::Done:
-      break;
-  }
-  return false;
 }
 
 bool EndOnTransferFailure(shell::WindowOperations& window, TransferResult result,

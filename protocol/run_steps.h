@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "protocol/frames.h"
@@ -15,27 +16,25 @@ namespace corvane::protocol {
 // it was written.
 bool WriteFrame(std::span<const std::uint8_t> frame);
 
-struct Handshake {
-  enum class Outcome { Done, WriteFailed, ProbeFailed } outcome = Outcome::Done;
-  // Result of the IdentityReply read and the reply buffer, zero where the
-  // read did not fill it.
+// What the remote said to the identity request: the read's result and the
+// reply buffer, zero where the read did not fill it.
+struct Identity {
   std::int32_t ident = 0;
   std::array<std::uint8_t, IdentityReplySize> reply{};
 
   // Nothing came back, or a whole reply that does not echo the request.
-  bool IdentityFailed() const;
+  bool Failed() const;
 };
 
-// Probe, then identity request and reply.
-Handshake ShakeHands();
+// Opens the link, probes the remote and asks for its identity. When the
+// remote is absent, the probe fails or a write fails, ends the run and gives
+// nothing.
+std::optional<Identity> Connect(shell::WindowOperations& window);
 
 enum class WindowAfter { StaysOpen, Closes };
 
 // Ends a run: closes the link around showing `text`.
 void EndRun(shell::WindowOperations& window, std::string_view text, WindowAfter after);
-// Ends the run when a write or the probe of the handshake failed; true when
-// it did.
-bool EndOnHandshakeFailure(shell::WindowOperations& window, const Handshake& handshake);
 // Ends the run when the transfer did not complete; true when it did.
 bool EndOnTransferFailure(shell::WindowOperations& window, TransferResult result,
                           WindowAfter afterNoReply);

@@ -31,22 +31,18 @@ std::uint8_t HeaderFlagFor(const Reply& reply) {
 
 void UpdateFirmware(shell::WindowOperations& window) {
   link::CloseDevice();
-  if (link::OpenDevice() == 0) {
-    EndRun(window, NoDeviceText, WindowAfter::StaysOpen);
-    return;
-  }
-  const Handshake handshake = ShakeHands();
-  if (EndOnHandshakeFailure(window, handshake)) {
+  const auto identity = Connect(window);
+  if (!identity) {
     return;
   }
   // The path is chosen on the reply bytes before the echo is judged: a
   // remote that needs the loader may answer with another echo.
-  if (CallsForLoader(handshake.reply)) {
+  if (CallsForLoader(identity->reply)) {
     UpdateWithLoader(window);
     return;
   }
-  const std::uint8_t headerFlag = HeaderFlagFor(handshake.reply);
-  if (handshake.IdentityFailed()) {
+  const std::uint8_t headerFlag = HeaderFlagFor(identity->reply);
+  if (identity->Failed()) {
     EndRun(window, IdentityFailedText, WindowAfter::Closes);
     return;
   }

@@ -40,6 +40,8 @@ class TransferTest : public SimTestWorld {
 
   std::vector<std::uint8_t> image = shell::LoadImage(shell::MainImageId);
   std::vector<std::int32_t> progress;
+  std::vector<std::string> transcript;
+  sim::RecordingWindow window{transcript};
 };
 
 TEST_F(TransferTest, SplitsAnImageIntoNumberedBlocksTheRemoteReassembles) {
@@ -116,7 +118,7 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
        TransferResult::Completed, 1},
   };
   for (const auto& c : cases) {
-    ShakeHands();  // a new session: the remote counts attempts afresh
+    ASSERT_TRUE(Connect(window));  // a new session: the remote counts attempts afresh
     writes.clear();
     progress.clear();
     AnswerBlocks(c.answer);
