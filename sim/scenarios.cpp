@@ -12,6 +12,10 @@ namespace {
 constexpr std::uint8_t ProbeNak = 0xF5;
 constexpr std::uint32_t SlowReplyMs = 1500;
 constexpr std::uint32_t ShortWriteBy = 100;
+// A 4 KB frame crosses full-speed USB in a few milliseconds; programming a
+// flash block takes the remote around a tenth of a second.
+constexpr std::uint32_t RealWriteMs = 5;
+constexpr std::uint32_t RealProgrammingMs = 120;
 
 using Hook = std::optional<Answer>;
 
@@ -206,6 +210,12 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 World::World(Clock& clock) : platform(clock) {
   platform.AddInterface(std::string(RemoteInterfacePath), &remote);
+}
+
+void PaceLikeARealRemote(World& world) {
+  world.platform.timing.writeLatencyMs = RealWriteMs;
+  world.platform.timing.emptyReadLatencyMs = RealWriteMs;
+  world.remote.replyDelayMs = RealProgrammingMs;
 }
 
 std::span<const Scenario> Scenarios() {

@@ -25,6 +25,10 @@ struct World {
   SimPlatform platform;
 };
 
+// Gives the world the pace of a real remote, for runs on the real clock: a
+// block reply comes once the remote has programmed the block.
+void PaceLikeARealRemote(World& world);
+
 struct Scenario {
   std::string_view name;
   std::string_view description;

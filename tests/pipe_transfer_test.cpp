@@ -171,5 +171,22 @@ TEST(PipeTransferClock, TimeOutsHoldAcrossAWrapOfTheTickCount) {
   CloseDevice();
 }
 
+TEST(PipeTransferClock, TheRealClockWaitsForRealReplies) {
+  sim::RealClock clock;
+  sim::World world(clock);
+  sim::PaceLikeARealRemote(world);
+  UsePlatform(world.platform);
+  ASSERT_EQ(OpenDevice(), 1);
+  std::int32_t written = 0;
+  std::array<std::uint8_t, 1> ack{};
+  const sim::Millis start = clock.Now();
+  ASSERT_EQ(WritePipe(&Probe, 1, &written, 200), 1);
+  EXPECT_EQ(ReadPipe(ack.data(), 1, 2000), 1);
+  EXPECT_EQ(ack[0], 0xF6);
+  EXPECT_GE(clock.Now() - start, 120u) << "the reply came no sooner than the remote sent it";
+  EXPECT_EQ(ReadPipe(ack.data(), 1, 30), TransferTimedOut);
+  CloseDevice();
+}
+
 }  // namespace
 }  // namespace corvane::link
