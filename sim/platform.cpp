@@ -274,9 +274,9 @@ void SimPlatform::WriteFile(link::Handle file, const std::byte* buffer, std::uin
   switch (behaviour.fault) {
     case WriteFault::None:
     case WriteFault::Short:
+      transfer.frame = frame.data();
       transfer.transferred = count - std::min(behaviour.shortBy, count);
       transfer.completesAt = clock_.Now() + timing.writeLatencyMs;
-      Deliver(*device, frame.first(transfer.transferred), transfer.completesAt);
       break;
     case WriteFault::Stalls:
       break;
@@ -302,8 +302,12 @@ void SimPlatform::Deliver(Device& device, std::span<const std::uint8_t> frame, M
 }
 
 void SimPlatform::Complete(File& file, Transfer& transfer) {
+  Device* device = LiveDevice(file);
+  if (!transfer.isRead && device != nullptr) {
+    // The remote takes the frame only once its write has completed.
+    Deliver(*device, {transfer.frame, transfer.transferred}, transfer.completesAt);
+  }
   if (transfer.isRead) {
-    Device* device = LiveDevice(file);
     transfer.transferred = 0;
     if (device != nullptr && !device->replies.empty() &&
         device->replies.front().readyAt <= clock_.Now()) {

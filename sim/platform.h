@@ -108,7 +108,8 @@ class SimPlatform : public link::Platform {
   };
   struct Transfer {
     bool isRead = false;
-    std::byte* buffer = nullptr;
+    std::byte* buffer = nullptr;          // a read's destination
+    const std::uint8_t* frame = nullptr;  // a write's bytes
     std::uint32_t count = 0;
     link::Overlap* overlap = nullptr;
     Millis completesAt = Never;

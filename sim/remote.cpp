@@ -79,8 +79,10 @@ Received SimRemote::Describe(std::span<const std::uint8_t> frame) const {
   r.afterRestart = afterRestart_;
   if (frame.size() == 1 && frame[0] == Probe) {
     r.kind = FrameKind::Probe;
-  } else if (frame.size() == Header && frame[0] == 0xBD) {
-    r.kind = frame[1] == 0xCF ? FrameKind::LoaderEnd : FrameKind::MainEnd;
+  } else if (frame.size() == Header && frame[0] == 0xBD && frame[1] == 0xFA) {
+    r.kind = FrameKind::MainEnd;
+  } else if (frame.size() == Header && frame[0] == 0xBD && frame[1] == 0xCF) {
+    r.kind = FrameKind::LoaderEnd;
   } else if (frame.size() >= Header && frame[0] == 0xAD && frame[1] == 0xFA) {
     r.kind = PayloadLength(frame) == 0 ? FrameKind::IdentityRequest : FrameKind::Block;
     if (r.kind == FrameKind::Block) {
@@ -124,9 +126,8 @@ Answer SimRemote::NormalAnswer(const Received& received, std::span<const std::ui
       answer.reply = std::vector<std::uint8_t>{Ack};
       break;
     case FrameKind::IdentityRequest:
-      if (frame[6] != 0) {
-        Violation("identity request with a header flag");
-      }
+      CheckBareHeader(frame);
+      identified_ = true;
       answer.reply = afterRestart_ ? loaderIdentityReply : identityReply;
       break;
     case FrameKind::Block:
@@ -136,6 +137,7 @@ Answer SimRemote::NormalAnswer(const Received& received, std::span<const std::ui
       break;
     case FrameKind::MainEnd:
     case FrameKind::LoaderEnd:
+      CheckBareHeader(frame);
       EndImage(received.kind);
       if (received.kind == FrameKind::LoaderEnd) {
         answer.presence = Presence::Restarts;
@@ -148,8 +150,18 @@ Answer SimRemote::NormalAnswer(const Received& received, std::span<const std::ui
   return answer;
 }
 
+void SimRemote::CheckBareHeader(std::span<const std::uint8_t> frame) {
+  // A header without payload carries no length, block number or flag.
+  if (std::any_of(frame.begin() + 2, frame.begin() + 7, [](std::uint8_t b) { return b != 0; })) {
+    Violation("header without payload has non-zero fields");
+  }
+}
+
 bool SimRemote::TakeBlock(const Received& received, std::span<const std::uint8_t> frame) {
   const std::string name = "block " + std::to_string(received.block) + ": ";
+  if (!identified_) {
+    Violation(name + "before the identity exchange");
+  }
   const std::size_t length = PayloadLength(frame);
   if (length > BlockSize || frame.size() != length + Header + 1) {
     Violation(name + std::to_string(frame.size()) + " bytes for a payload of " +
@@ -165,9 +177,9 @@ bool SimRemote::TakeBlock(const Received& received, std::span<const std::uint8_t
   }
   currentFlag_ = frame[6];
   const auto payload = frame.subspan(Header, length);
-  const std::size_t offset = (std::size_t{received.block} - 1) * BlockSize;
-  if (received.block == lastBlock_) {
-    if (!std::equal(payload.begin(), payload.end(), current_.begin() + static_cast<long>(offset))) {
+  if (received.block != 0 && received.block == lastBlock_) {
+    const auto stored = current_.begin() + static_cast<long>((lastBlock_ - 1) * BlockSize);
+    if (!std::equal(payload.begin(), payload.end(), stored, current_.end())) {
       Violation(name + "sent again with other bytes");
     }
     return true;
@@ -176,6 +188,7 @@ bool SimRemote::TakeBlock(const Received& received, std::span<const std::uint8_t
     Violation(name + "out of order after block " + std::to_string(lastBlock_));
     return false;
   }
+  const std::size_t offset = (std::size_t{received.block} - 1) * BlockSize;
   current_.resize(offset + length);
   std::copy(payload.begin(), payload.end(), current_.begin() + static_cast<long>(offset));
   lastBlock_ = received.block;
@@ -192,6 +205,7 @@ void SimRemote::EndImage(FrameKind end) {
 }
 
 void SimRemote::StartSession() {
+  identified_ = false;
   current_.clear();
   currentFlag_.reset();
   lastBlock_ = 0;

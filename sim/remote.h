@@ -91,11 +91,13 @@ class SimRemote {
   Answer NormalAnswer(const Received& received, std::span<const std::uint8_t> frame);
   // False for a block the remote refuses (and so does not acknowledge).
   bool TakeBlock(const Received& received, std::span<const std::uint8_t> frame);
+  void CheckBareHeader(std::span<const std::uint8_t> frame);
   void EndImage(FrameKind end);
   void StartSession();
   void Violation(std::string what);
 
   bool afterRestart_ = false;
+  bool identified_ = false;  // the identity exchange of this session is done
   std::vector<std::uint8_t> current_;
   std::optional<std::uint8_t> currentFlag_;
   std::uint16_t lastBlock_ = 0;

@@ -21,7 +21,15 @@ Answer Reply(std::vector<std::uint8_t> bytes) {
 
 class TransferTest : public SimTestWorld {
  protected:
-  TransferTest() { EXPECT_EQ(link::OpenDevice(), 1); }
+  TransferTest() { Connect(); }
+
+  // Opens the link and shakes hands: a transfer follows the identity
+  // exchange, and a new session makes the remote count attempts afresh.
+  void Connect() {
+    EXPECT_TRUE(protocol::Connect(window));
+    writes.clear();
+    progress.clear();
+  }
 
   TransferResult Transfer(std::int32_t size, std::uint8_t flag = 0) {
     std::int32_t total = 0;
@@ -51,8 +59,7 @@ TEST_F(TransferTest, SplitsAnImageIntoNumberedBlocksTheRemoteReassembles) {
     std::size_t lastFrameSize;
   } cases[] = {{78336, 20, 521}, {17408, 5, 1033}, {8192, 2, 4105}, {100, 1, 109}};
   for (const auto& c : cases) {
-    writes.clear();
-    progress.clear();
+    Connect();
     ASSERT_EQ(Transfer(c.size), TransferResult::Completed);
     ASSERT_TRUE(WriteFrame(EndFrame(MarkerSecond)));
     ASSERT_EQ(writes.size(), c.frames + 1) << c.size;
@@ -118,9 +125,7 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
        TransferResult::Completed, 1},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(Connect(window));  // a new session: the remote counts attempts afresh
-    writes.clear();
-    progress.clear();
+    Connect();
     AnswerBlocks(c.answer);
     EXPECT_EQ(Transfer(4096), c.result) << c.what;
     EXPECT_EQ(writes.size(), c.writesOfBlock1) << c.what;
