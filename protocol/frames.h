@@ -31,7 +31,6 @@ inline constexpr std::size_t IdentityFlagByteB = 29;  // with image 0x400D
 inline constexpr std::size_t IdentityPathByteA = 31;  // with image 0x400F
 inline constexpr std::size_t IdentityPathByteB = 32;  // with image 0x4010
 inline constexpr std::size_t ImageInfoOffset = 0x4000;
-inline constexpr std::size_t ImageInfoSize = 32;
 inline constexpr std::size_t IdentityReplyInfoOffset = 16;  // reply bytes 16..47 = ImageInfo
 
 // Offsets of the fields of a FrameHeader.

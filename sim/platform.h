@@ -67,7 +67,6 @@ class SimPlatform : public link::Platform {
   const PlatformCounts& counts() const { return counts_; }
   // Every misuse of the platform the link made, one line each.
   const std::vector<std::string>& misuses() const { return misuses_; }
-  Clock& clock() { return clock_; }
 
   link::DeviceSet SetupDiGetClassDevs(const link::Guid& interfaceClass) override;
   bool SetupDiEnumDeviceInterfaces(link::DeviceSet set, const link::Guid& interfaceClass,

@@ -85,7 +85,6 @@ class SimRemote {
   const std::vector<ReceivedImage>& images() const { return images_; }
   // Every protocol error the remote saw, one line each.
   const std::vector<std::string>& violations() const { return violations_; }
-  bool afterRestart() const { return afterRestart_; }
 
  private:
   Answer NormalAnswer(const Received& received, std::span<const std::uint8_t> frame);
