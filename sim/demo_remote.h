@@ -1,0 +1,25 @@
+// A simulated remote on the real clock, plugged into the device link: the
+// demo's stand-in for a remote on the USB bus, with a real remote's pace.
+#pragma once
+
+#include "sim/clock.h"
+#include "sim/scenarios.h"
+
+namespace corvane::sim {
+
+class DemoRemote {
+ public:
+  // Sets the scenario's world up and makes the link use its platform until
+  // this object goes.
+  explicit DemoRemote(const Scenario& scenario);
+  DemoRemote(const DemoRemote&) = delete;
+  DemoRemote& operator=(const DemoRemote&) = delete;
+
+  const World& world() const { return world_; }
+
+ private:
+  RealClock clock_;
+  World world_;
+};
+
+}  // namespace corvane::sim
