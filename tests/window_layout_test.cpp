@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "shell/progress_model.h"
+#include "shell/window_layout.h"
+
+namespace corvane::shell {
+namespace {
+
+TEST(WindowLayout, PlacesTheFrameControlsAtTheirClientCoordinates) {
+  // Label2 spans 840..4815 x 1320..1695, ProgressBar1 480..5415 x 1920..2295.
+  const TwipsRect status = ClientRect(ControlFor(ControlId::Status));
+  EXPECT_EQ(status.left, 840);
+  EXPECT_EQ(status.left + status.width, 4815);
+  EXPECT_EQ(status.top, 1320);
+  EXPECT_EQ(status.top + status.height, 1695);
+  const TwipsRect bar = ClientRect(ControlFor(ControlId::Progress));
+  EXPECT_EQ(bar.left, 480);
+  EXPECT_EQ(bar.left + bar.width, 5415);
+  EXPECT_EQ(bar.top, 1920);
+  EXPECT_EQ(bar.top + bar.height, 2295);
+}
+
+TEST(WindowLayout, EverySizeIsWholePixelsAt96Dpi) {
+  EXPECT_EQ(TwipsToPixels(ClientWidthTwips, DesignDpi), 394);
+  EXPECT_EQ(TwipsToPixels(ClientHeightTwips, DesignDpi), 236);
+  for (const auto& control : Controls) {
+    SCOPED_TRACE(control.name);
+    for (int twips : {control.left, control.top, control.width, control.height}) {
+      EXPECT_EQ(twips % 15, 0);
+    }
+  }
+  // Other screens scale and round: 144 dpi is one and a half times.
+  EXPECT_EQ(TwipsToPixels(ClientWidthTwips, 144), 591);
+}
+
+TEST(WindowLayout, ButtonsLineUpWithTheFrameEdges) {
+  const Control& start = ControlFor(ControlId::StartButton);
+  const Control& exit = ControlFor(ControlId::ExitButton);
+  const Control& frame = ControlFor(ControlId::Frame);
+  EXPECT_EQ(start.left, frame.left);
+  EXPECT_EQ(exit.left + exit.width, frame.left + frame.width);
+  EXPECT_EQ(Controls.front().id, ControlId::StartButton);  // takes the focus
+  EXPECT_EQ(ControlFor(ControlId::Instruction).text.size(), 76u);
+}
+
+TEST(ProgressModel, FillsInProportionAndClampsOutOfRangeValues) {
+  constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    float min, max, value;
+    double fraction;
+  };
+  const Case cases[] = {
+      {0, 100, 0, 0.0},  // at load
+      {0, 78336, 4096, 4096.0 / 78336},
+      {0, 78336, 78336, 1.0},
+      {0, 78336, 95744, 1.0},  // a Value left above a new, lower Max
+      {0, 78336, -5, 0.0},
+      {10, 10, 10, 0.0},  // empty range
+      {100, 0, 50, 0.0},  // reversed range
+      {0, 100, nan, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.min << ".." << c.max << " at " << c.value);
+    const ProgressModel model{c.min, c.max, c.value};
+    EXPECT_DOUBLE_EQ(model.Fraction(), c.fraction);
+  }
+  EXPECT_EQ((ProgressModel{0, 78336, 4096}.Position(10000)), 523);
+}
+
+}  // namespace
+}  // namespace corvane::shell
