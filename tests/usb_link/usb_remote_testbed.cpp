@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace corvane::usbtest {
@@ -70,13 +72,20 @@ void OverrideFilePermissions(bool allowed) {
   syscall(SYS_capset, &header, data);
 }
 
+// umockdev-wrapper preloads the library that sends this process's device
+// access to the testbed.
+UMockdevTestbed* NewTestbed() {
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
+    throw std::runtime_error("the simulated USB remote needs umockdev-wrapper");
+  }
+  return umockdev_testbed_new();
+}
+
 }  // namespace
 
 UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
-    : remote_(remote), testbed_(umockdev_testbed_new()), usbdevfs_(remote, mutex_) {
-  if (!umockdev_in_mock_environment()) {
-    throw std::runtime_error("run under umockdev-wrapper");
-  }
+    : remote_(remote), testbed_(NewTestbed()), usbdevfs_(remote, mutex_) {
   AddFromString(testbed_, Description("/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors));
   AddFromString(testbed_, Description("/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors));
   usbdevfs_.onLeaving = [this](sim::Presence presence) { Leaving(presence); };
