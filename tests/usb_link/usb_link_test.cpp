@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -160,6 +161,26 @@ TEST_F(UsbLinkTest, ARemoteNotOpenToTheUserIsNoDeviceWithOneLineSayingWhy) {
     EXPECT_NE(said.find(part), std::string::npos) << part << " in: " << said;
   }
   bus.WithRemote([](const sim::SimRemote& r) { EXPECT_TRUE(r.images().empty()); });
+}
+
+TEST_F(UsbLinkTest, AnotherProcessUpdatesTheRemoteThisOnePresents) {
+  // The updater runs in a process of its own; its device access reaches
+  // this process's testbed through umockdev's sockets, buffers included.
+  FILE* child = popen(CORVANE_USB_UPDATE_CHILD, "r");
+  ASSERT_NE(child, nullptr);
+  std::string output;
+  std::array<char, 256> chunk;
+  while (fgets(chunk.data(), static_cast<int>(chunk.size()), child) != nullptr) {
+    output += chunk.data();
+  }
+  EXPECT_EQ(pclose(child), 0);
+  EXPECT_EQ(output, std::string(protocol::CompletedText) + "\n");
+  shell::LoadMainImage();
+  bus.WithRemote([](const sim::SimRemote& r) {
+    ASSERT_EQ(r.images().size(), 1u);
+    EXPECT_TRUE(r.images()[0].bytes == shell::MainImage);
+    EXPECT_TRUE(r.violations().empty());
+  });
 }
 
 }  // namespace

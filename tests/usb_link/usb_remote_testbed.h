@@ -33,7 +33,8 @@ class UsbRemoteTestbed {
   bool Plugged();
 
   // The remote's node refuses to be opened, as it does for a user without
-  // the udev rule; root loses its override of file permissions meanwhile.
+  // the udev rule. Root keeps its override of file permissions in other
+  // processes, so for root this holds in the calling thread only.
   void RefuseAccess();
   void AllowAccess();
 
