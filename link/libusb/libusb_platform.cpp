@@ -54,8 +54,8 @@ LibusbPlatform::~LibusbPlatform() {
   }
 }
 
-std::shared_ptr<LibusbPlatform::ClaimedInterface> LibusbPlatform::Claim(
-    libusb_device* device, std::uint8_t interfaceNumber, const std::string& where) {
+std::shared_ptr<LibusbPlatform::ClaimedInterface> LibusbPlatform::Claim(libusb_device* device,
+                                                                        const UsbDeviceInfo& info) {
   for (const auto& [handle, file] : files_) {
     if (libusb_get_device(file.interface->handle) == device) {
       return file.interface;
@@ -64,17 +64,17 @@ std::shared_ptr<LibusbPlatform::ClaimedInterface> LibusbPlatform::Claim(
   libusb_device_handle* opened = nullptr;
   const int result = libusb_open(device, &opened);
   if (result != LIBUSB_SUCCESS) {
-    const auto info = DescribeDevice(device);
-    if (result == LIBUSB_ERROR_ACCESS && info && reportedDenials_.insert(where).second) {
-      ReportDenied(diagnostics_, *info);
+    if (result == LIBUSB_ERROR_ACCESS && reportedDenials_.insert(info.Path()).second) {
+      ReportDenied(diagnostics_, info);
     }
     return nullptr;
   }
-  if (libusb_claim_interface(opened, interfaceNumber) != LIBUSB_SUCCESS) {
+  const std::uint8_t number = info.remoteInterface->number;
+  if (libusb_claim_interface(opened, number) != LIBUSB_SUCCESS) {
     libusb_close(opened);
     return nullptr;
   }
-  return std::make_shared<ClaimedInterface>(opened, interfaceNumber);
+  return std::make_shared<ClaimedInterface>(opened, number);
 }
 
 Handle LibusbPlatform::CreateFile(const std::string& name, const FileOpen&) {
@@ -97,7 +97,7 @@ Handle LibusbPlatform::CreateFile(const std::string& name, const FileOpen&) {
     const Endpoint& endpoint = info->remoteInterface->endpoints[pipeName->pipe];
     file.endpoint = endpoint.address;
     file.maxPacketSize = endpoint.maxPacketSize;
-    file.interface = Claim(devices[i], info->remoteInterface->number, info->Path());
+    file.interface = Claim(devices[i], *info);
   }
   if (count >= 0) {
     libusb_free_device_list(devices, 1);

@@ -21,6 +21,8 @@ struct libusb_transfer;
 
 namespace corvane::link {
 
+struct UsbDeviceInfo;
+
 class LibusbPlatform final : public Platform {
  public:
   // A remote present but not open to this user is reported on
@@ -71,8 +73,9 @@ class LibusbPlatform final : public Platform {
     std::unique_ptr<Transfer> transfer;  // started and not yet collected
   };
 
-  std::shared_ptr<ClaimedInterface> Claim(libusb_device* device, std::uint8_t interfaceNumber,
-                                          const std::string& where);
+  // Opens the device and claims its remote interface, or shares the claim
+  // a file already holds; reports a device the user may not open.
+  std::shared_ptr<ClaimedInterface> Claim(libusb_device* device, const UsbDeviceInfo& info);
   void Start(PipeFile& file, Overlap& overlap, std::unique_ptr<Transfer> transfer,
              unsigned char* data, std::uint32_t length, bool toDevice);
   // Runs libusb's event handling until the transfer has ended.
