@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -130,6 +131,29 @@ TEST_F(UsbLinkTest, AReadWithNoReplyTimesOutAndLeavesTheBufferAlone) {
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
   EXPECT_EQ(reply[0], 0x5A);
   EXPECT_EQ(bus.Holds().urbsInFlight, 0u) << "the cancelled read was given back";
+}
+
+// Thread CPU time: a wait that spins shows up here, one that blocks does not.
+std::chrono::nanoseconds ThreadCpuTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+TEST_F(UsbLinkTest, AWaitWithNothingToHandleSleepsInLibusb) {
+  // With no device node open (umockdev's nodes always read ready), libusb's
+  // poll has nothing to wake it before the time-out.
+  bus.Unplug();
+  const link::Event event = platform.CreateEvent();
+  platform.ResetEvent(event);
+  const auto cpuBefore = ThreadCpuTime();
+  const auto start = Clock::now();
+  EXPECT_EQ(platform.WaitForSingleObject(event, 300), link::WaitTimeout);
+  const auto waited = Clock::now() - start;
+  const auto busy = ThreadCpuTime() - cpuBefore;
+  platform.CloseEvent(event);
+  EXPECT_GE(waited, std::chrono::milliseconds(300));
+  EXPECT_LT(busy * 4, waited) << "the wait blocks rather than spins";
 }
 
 TEST_F(UsbLinkTest, ARemoteThatVanishesFailsTheTransfersCleanly) {
