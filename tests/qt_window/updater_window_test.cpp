@@ -123,7 +123,7 @@ TEST_F(UpdaterWindowTest, OpensCentredWithItsTitleAndAFixedClientArea) {
   const QPoint offCentre =
       window.geometry().center() - window.screen()->availableGeometry().center();
   EXPECT_LE(offCentre.manhattanLength(), 1);
-  EXPECT_FALSE(window.windowIcon().isNull());
+  EXPECT_TRUE(window.windowIcon().availableSizes().contains(QSize(16, 16)));
 }
 
 TEST_F(UpdaterWindowTest, PlacesEveryControlFromTheTableWithItsText) {
