@@ -1,0 +1,66 @@
+#include "link/libusb/interface_path.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/device_link.h"
+
+namespace corvane::link {
+namespace {
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string ClassText() {
+  std::string text(ClassToken);
+  std::transform(text.begin(), text.end(), text.begin(), Lower);
+  return "{" + text + "}";
+}
+
+}  // namespace
+
+std::string PortPath(std::span<const std::uint8_t> ports) {
+  std::string path;
+  for (const std::uint8_t port : ports) {
+    path += (path.empty() ? "" : ".") + std::to_string(port);
+  }
+  // A root hub sits on no port.
+  return path.empty() ? "0" : path;
+}
+
+std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, const UsbLocation& where,
+                          bool carriesRemoteInterface) {
+  char ids[32];
+  std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x", vendor, product);
+  std::string path =
+      "\\\\?\\usb#" + std::string(ids) + "#" + std::to_string(where.bus) + "-" + where.portPath;
+  if (carriesRemoteInterface) {
+    path += "#" + ClassText();
+  }
+  return path;
+}
+
+std::optional<PipeName> ParsePipeName(std::string_view name) {
+  constexpr std::string_view Prefix = "\\PIPE";
+  constexpr std::size_t SuffixSize = Prefix.size() + 2;
+  if (name.size() <= SuffixSize) {
+    return std::nullopt;
+  }
+  const std::string_view suffix = name.substr(name.size() - SuffixSize);
+  const char tens = suffix[Prefix.size()];
+  const char units = suffix[Prefix.size() + 1];
+  if (!SameTextIgnoringCase(suffix.substr(0, Prefix.size()), Prefix) || tens < '0' || tens > '9' ||
+      units < '0' || units > '9') {
+    return std::nullopt;
+  }
+  return PipeName{name.substr(0, name.size() - SuffixSize),
+                  static_cast<unsigned>((tens - '0') * 10 + (units - '0'))};
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+}  // namespace corvane::link

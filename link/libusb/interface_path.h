@@ -1,0 +1,35 @@
+// How a USB device appears to the link on Linux: as an interface path in the
+// form the remote's Windows driver registers, and pipe files below it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace corvane::link {
+
+// Where a device sits: its bus and the hub ports leading to it (1.4.2).
+struct UsbLocation {
+  std::uint8_t bus = 0;
+  std::string portPath;
+};
+
+// \\?\usb#vid_ec4b&pid_7a10#1-1.4#{5b3e29a1-...}: lower-case hex; the class
+// part only for a device that carries the remote's kind of interface.
+std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, const UsbLocation& where,
+                          bool carriesRemoteInterface);
+
+std::string PortPath(std::span<const std::uint8_t> ports);
+
+// A pipe file name: an interface path followed by \PIPEnn.
+struct PipeName {
+  std::string_view interfacePath;
+  unsigned pipe = 0;
+};
+std::optional<PipeName> ParsePipeName(std::string_view name);
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace corvane::link

@@ -1,0 +1,206 @@
+#include "usb_remote_testbed.h"
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace corvane::usbtest {
+namespace {
+
+// Descriptors as sysfs shows them. A full-speed remote: device, one
+// configuration, one vendor-specific interface, bulk OUT 0x01 and bulk IN
+// 0x81 of 64 bytes.
+constexpr const char* RemoteDescriptors =
+    "12010002000000404bec107a000101020001"
+    "09022000010100803209040000"
+    "02ff0000000705010240000007058102400000";
+constexpr const char* RootHubDescriptors =
+    "12010002090001406b1d020000010000000109021900010100e0000904000001090000000705810304000c";
+constexpr const char* HubDescriptors =
+    "1201000209000140e305080600010000000109021900010100e0000904000001090000000705810301000c";
+
+std::string Node(int device) {
+  char node[32];
+  std::snprintf(node, sizeof node, "bus/usb/001/%03d", device);
+  return node;
+}
+
+std::string Description(const std::string& syspath, int device, const std::string& devpath,
+                        const std::string& vendor, const std::string& product,
+                        const char* descriptors) {
+  const std::string node = Node(device);
+  return "P: " + syspath + "\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
+         "E: DRIVER=usb\nE: DEVNAME=/dev/" + node +
+         "\nE: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) +
+         "\nA: busnum=1\\n\nA: devnum=" + std::to_string(device) + "\\n\nA: devpath=" + devpath +
+         "\\n\nA: idVendor=" + vendor + "\\n\nA: idProduct=" + product +
+         "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\nH: descriptors=" + descriptors + "\n";
+}
+
+constexpr const char* RemoteSyspath = "/devices/usb1/1-1/1-1.4";
+
+void AddFromString(UMockdevTestbed* testbed, const std::string& description) {
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) {
+    const std::string message = error->message;
+    g_error_free(error);
+    throw std::runtime_error("umockdev: " + message);
+  }
+}
+
+// Root reads and writes any file through these two capabilities; without
+// them in its effective set it meets file modes like any user. They stay
+// permitted, so they can be taken back.
+void OverrideFilePermissions(bool allowed) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+  if (syscall(SYS_capget, &header, data) != 0) {
+    return;
+  }
+  for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+    const auto bit = static_cast<__u32>(CAP_TO_MASK(capability));
+    auto& effective = data[CAP_TO_INDEX(capability)].effective;
+    effective = allowed ? (effective | (data[CAP_TO_INDEX(capability)].permitted & bit))
+                        : (effective & ~bit);
+  }
+  syscall(SYS_capset, &header, data);
+}
+
+}  // namespace
+
+UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
+    : remote_(remote), testbed_(umockdev_testbed_new()), usbdevfs_(remote, mutex_) {
+  if (!umockdev_in_mock_environment()) {
+    throw std::runtime_error("run under umockdev-wrapper");
+  }
+  AddFromString(testbed_, Description("/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors));
+  AddFromString(testbed_, Description("/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors));
+  usbdevfs_.onLeaving = [this](sim::Presence presence) { Leaving(presence); };
+  restarts_ = std::thread([this] { RunRestarts(); });
+  Plug();
+}
+
+UsbRemoteTestbed::~UsbRemoteTestbed() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  restartChanged_.notify_all();
+  restarts_.join();
+  AllowAccess();
+  {
+    std::lock_guard lock(mutex_);
+    UnplugLocked();
+  }
+  g_object_unref(testbed_);
+}
+
+void UsbRemoteTestbed::Plug() {
+  std::lock_guard lock(mutex_);
+  PlugLocked();
+}
+
+void UsbRemoteTestbed::Unplug() {
+  std::lock_guard lock(mutex_);
+  returnAt_.reset();
+  UnplugLocked();
+}
+
+bool UsbRemoteTestbed::Plugged() {
+  std::lock_guard lock(mutex_);
+  return !syspath_.empty();
+}
+
+std::string UsbRemoteTestbed::DevNode() {
+  std::lock_guard lock(mutex_);
+  return devnode_;
+}
+
+UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds() {
+  std::lock_guard lock(mutex_);
+  return {usbdevfs_.ClaimedInterfaces(), usbdevfs_.UrbsInFlight()};
+}
+
+void UsbRemoteTestbed::PlugLocked() {
+  if (!syspath_.empty()) {
+    return;
+  }
+  ++deviceNumber_;
+  devnode_ = "/dev/" + Node(deviceNumber_);
+  // The handler is in place before the add uevent tells libusb the node is
+  // there.
+  usbdevfs_.Connect(devnode_);
+  if (!umockdev_testbed_attach_ioctl(testbed_, devnode_.c_str(), usbdevfs_.handler(), nullptr)) {
+    throw std::runtime_error("umockdev: cannot attach to " + devnode_);
+  }
+  syspath_ = RemoteSyspath;
+  AddFromString(testbed_,
+                Description(syspath_, deviceNumber_, "1.4", "ec4b", "7a10", RemoteDescriptors));
+  if (accessRefused_) {
+    RefuseAccess();
+  }
+}
+
+void UsbRemoteTestbed::UnplugLocked() {
+  if (syspath_.empty()) {
+    return;
+  }
+  const std::string full = "/sys" + syspath_;
+  umockdev_testbed_uevent(testbed_, full.c_str(), "remove");
+  umockdev_testbed_remove_device(testbed_, full.c_str());
+  umockdev_testbed_detach_ioctl(testbed_, devnode_.c_str(), nullptr);
+  usbdevfs_.Disconnect();
+  syspath_.clear();
+}
+
+void UsbRemoteTestbed::RefuseAccess() {
+  accessRefused_ = true;
+  if (!devnode_.empty()) {
+    gchar* root = umockdev_testbed_get_root_dir(testbed_);
+    chmod((std::string(root) + devnode_).c_str(), 0);
+    g_free(root);
+  }
+  OverrideFilePermissions(false);
+}
+
+void UsbRemoteTestbed::AllowAccess() {
+  accessRefused_ = false;
+  OverrideFilePermissions(true);
+}
+
+void UsbRemoteTestbed::Leaving(sim::Presence presence) {
+  // Called with the mutex held, on the handler thread.
+  unplugRequested_ = true;
+  const auto& delay = remote_.restartDelayMs;
+  if (presence == sim::Presence::Restarts && delay) {
+    returnAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(*delay);
+  }
+  restartChanged_.notify_all();
+}
+
+void UsbRemoteTestbed::RunRestarts() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    if (unplugRequested_) {
+      unplugRequested_ = false;
+      UnplugLocked();
+      continue;
+    }
+    if (returnAt_) {
+      if (restartChanged_.wait_until(lock, *returnAt_) == std::cv_status::timeout && returnAt_ &&
+          std::chrono::steady_clock::now() >= *returnAt_) {
+        returnAt_.reset();
+        PlugLocked();
+        remote_.Restarted();
+      }
+      continue;
+    }
+    restartChanged_.wait(lock);
+  }
+}
+
+}  // namespace corvane::usbtest

@@ -1,0 +1,83 @@
+// A simulated Corvane remote on a simulated USB bus, for programs run under
+// umockdev-wrapper: the remote EC4B:7A10 sits on bus 1, port 1.4 (behind a
+// hub), with one vendor-specific interface (bulk OUT 0x01, bulk IN 0x81)
+// whose usbdevfs node is answered by a SimRemote. libusb in this process
+// finds it like a real device, through sysfs, udev and its device node.
+#pragma once
+
+#include <umockdev.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "sim/remote.h"
+#include "usbdevfs_remote.h"
+
+namespace corvane::usbtest {
+
+class UsbRemoteTestbed {
+ public:
+  // Presents `remote`, plugged in. Needs the umockdev-wrapper environment.
+  explicit UsbRemoteTestbed(sim::SimRemote& remote);
+  ~UsbRemoteTestbed();
+  UsbRemoteTestbed(const UsbRemoteTestbed&) = delete;
+  UsbRemoteTestbed& operator=(const UsbRemoteTestbed&) = delete;
+
+  // Plugging in gives the remote a new device number, as a real bus does.
+  void Plug();
+  void Unplug();
+  bool Plugged();
+
+  // The remote's node refuses to be opened, as it does for a user without
+  // the udev rule; root loses its override of file permissions meanwhile.
+  void RefuseAccess();
+  void AllowAccess();
+
+  // Runs `use` with the remote while its handler is held off.
+  template <typename Use>
+  auto WithRemote(Use use) {
+    std::lock_guard lock(mutex_);
+    return use(static_cast<const sim::SimRemote&>(remote_));
+  }
+
+  std::string DevNode();
+
+  // What the host holds on the remote's node: claimed interfaces and URBs
+  // not yet given back.
+  struct HostHolds {
+    int claimedInterfaces = 0;
+    std::size_t urbsInFlight = 0;
+  };
+  HostHolds Holds();
+
+ private:
+  void PlugLocked();
+  void UnplugLocked();
+  // The remote left the bus on its own; back after its restart delay if it
+  // restarts.
+  void Leaving(sim::Presence presence);
+  void RunRestarts();
+
+  sim::SimRemote& remote_;
+  std::mutex mutex_;
+  UMockdevTestbed* testbed_;
+  UsbdevfsRemote usbdevfs_;
+  std::string syspath_;  // empty while unplugged
+  std::string devnode_;
+  int deviceNumber_ = 2;
+  bool accessRefused_ = false;
+
+  // Restarts run on their own thread: umockdev's handler thread must not
+  // wait for itself.
+  std::condition_variable restartChanged_;
+  std::optional<std::chrono::steady_clock::time_point> returnAt_;
+  bool unplugRequested_ = false;
+  bool stopping_ = false;
+  std::thread restarts_;
+};
+
+}  // namespace corvane::usbtest
