@@ -13,9 +13,11 @@ char Lower(char c) {
 }
 
 std::string ClassText() {
-  std::string text(ClassToken);
-  std::transform(text.begin(), text.end(), text.begin(), Lower);
-  return "{" + text + "}";
+  std::string text = "{";
+  for (const char c : ClassToken) {
+    text += Lower(c);
+  }
+  return text + "}";
 }
 
 }  // namespace
@@ -23,7 +25,10 @@ std::string ClassText() {
 std::string PortPath(std::span<const std::uint8_t> ports) {
   std::string path;
   for (const std::uint8_t port : ports) {
-    path += (path.empty() ? "" : ".") + std::to_string(port);
+    if (!path.empty()) {
+      path += '.';
+    }
+    path += std::to_string(port);
   }
   // A root hub sits on no port.
   return path.empty() ? "0" : path;
@@ -33,10 +38,11 @@ std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, const Usb
                           bool carriesRemoteInterface) {
   char ids[32];
   std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x", vendor, product);
-  std::string path =
-      "\\\\?\\usb#" + std::string(ids) + "#" + std::to_string(where.bus) + "-" + where.portPath;
+  std::string path = "\\\\?\\usb#";
+  path.append(ids).append("#").append(std::to_string(where.bus)).append("-");
+  path.append(where.portPath);
   if (carriesRemoteInterface) {
-    path += "#" + ClassText();
+    path.append("#").append(ClassText());
   }
   return path;
 }

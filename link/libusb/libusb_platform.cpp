@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <iomanip>
 #include <iostream>
 #include <thread>
 
@@ -18,11 +19,12 @@ timeval Timeval(Clock::duration span) {
   return {static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
 }
 
-// The remote's driver is not bound yet; the way to fix that goes with the
-// program.
+// Without the shipped udev rule a desktop user may not open the remote; the
+// run still ends as "no usb device", and this line says what to do.
 void ReportDenied(std::ostream& out, const UsbDeviceInfo& info) {
   out << "corvane-updater: no permission to open the remote (USB " << std::hex << std::uppercase
-      << info.vendor << ':' << info.product << std::dec << " on bus "
+      << std::setfill('0') << std::setw(4) << info.vendor << ':' << std::setw(4) << info.product
+      << std::dec << std::nouppercase << std::setfill(' ') << " on bus "
       << static_cast<int>(info.where.bus) << " port " << info.where.portPath
       << "); install the udev rule 70-corvane-remote.rules into /etc/udev/rules.d or "
          "/lib/udev/rules.d (cmake --install does this), then unplug the remote and plug it in "

@@ -71,6 +71,33 @@ TEST_F(UsbLinkTest, EveryDeviceHasAPathAndOnlyTheRemoteCarriesTheClass) {
   EXPECT_EQ(link::FindDevicePath(), RemotePath);
 }
 
+TEST_F(UsbLinkTest, PipeFilesAreTheInterfaceEndpointsInDescriptorOrder) {
+  const std::string lower(
+      "\\\\?\\usb#vid_ec4b&pid_7a10#1-1.4#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}");
+  const std::string upper(RemotePath);
+  const struct {
+    std::string name;
+    bool opens;
+  } cases[] = {
+      {upper + "\\PIPE00", true},
+      {upper + "\\PIPE01", true},
+      {lower + "\\pipe01", true},
+      {upper + "\\PIPE02", false},  // the interface has two endpoints
+      {upper, false},
+      {upper + "\\PIPE0", false},
+      {"\\\\?\\USB#VID_EC4B&PID_7A10#1-1.3#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}\\PIPE00",
+       false},                                              // nothing on that port
+      {"\\\\?\\USB#VID_05E3&PID_0608#1-1\\PIPE00", false},  // the hub has no pipes
+  };
+  for (const auto& c : cases) {
+    const link::Handle file = platform.CreateFile(c.name, {});
+    EXPECT_EQ(file != link::InvalidHandle, c.opens) << c.name;
+    if (file != link::InvalidHandle) {
+      platform.CloseHandle(file);
+    }
+  }
+}
+
 TEST_F(UsbLinkTest, ARemotePluggedInLaterIsFoundByTheNextOpen) {
   bus.Unplug();
   EXPECT_EQ(link::OpenDevice(), 0);
