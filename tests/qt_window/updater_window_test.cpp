@@ -44,10 +44,6 @@ QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-int Pixels(int twips) {
-  return TwipsToPixels(twips, DesignDpi);
-}
-
 // Calls `onPaint` whenever the widget is painted.
 class PaintWatch : public QObject {
  public:
@@ -101,6 +97,12 @@ class UpdaterWindowTest : public testing::Test {
            static_cast<double>(bar->maximum() - bar->minimum());
   }
 
+  // Twips at the screen's dots per inch: 96 on the offscreen platform unless
+  // the run sets another.
+  int Pixels(int twips) {
+    return TwipsToPixels(twips, qRound(window.screen()->logicalDotsPerInch()));
+  }
+
   void Click(ControlId id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
 
   // Runs the event loop, as the program does, with `action` as its first
@@ -117,10 +119,8 @@ class UpdaterWindowTest : public testing::Test {
 };
 
 TEST_F(UpdaterWindowTest, OpensCentredWithItsTitleAndAFixedClientArea) {
-  // Every size below is at 96 dots per inch, the offscreen screen's.
-  ASSERT_EQ(qRound(window.screen()->logicalDotsPerInch()), DesignDpi);
   EXPECT_EQ(window.windowTitle(), "Corvane Firmware Updater(D00I)");
-  EXPECT_EQ(window.size(), QSize(394, 236));
+  EXPECT_EQ(window.size(), QSize(Pixels(ClientWidthTwips), Pixels(ClientHeightTwips)));
   EXPECT_EQ(window.minimumSize(), window.size());
   EXPECT_EQ(window.maximumSize(), window.size());
   EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
