@@ -1,0 +1,44 @@
+// The updater's one window in Qt Widgets, laid out from the shared control
+// table. Start runs a whole update inside its click; the run reports through
+// the window's operations.
+#pragma once
+
+#include <QWidget>
+
+#include "shell/progress_model.h"
+#include "shell/window_layout.h"
+#include "shell/window_operations.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace corvane::shell {
+
+class UpdaterWindow final : public QWidget, public WindowOperations {
+ public:
+  // Loads the main image and builds the window, centred on its screen; the
+  // caller shows it.
+  UpdaterWindow();
+
+  void SetStatusText(std::string_view text) override;
+  void SetProgressMin(float min) override;
+  void SetProgressMax(float max) override;
+  void SetProgressValue(float value) override;
+  void CloseWindow() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Makes the control's widget and wires it up; the caller places it.
+  QWidget* AddControl(const Control& control, QWidget* parent);
+  void ShowProgress();
+
+  QWidget* frame_ = nullptr;
+  QLabel* status_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  ProgressModel progress_;
+  bool closed_ = false;
+};
+
+}  // namespace corvane::shell

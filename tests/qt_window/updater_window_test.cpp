@@ -1,0 +1,345 @@
+// The Qt updater window on Qt's offscreen platform, with the simulated remote
+// on a virtual clock behind the device link.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "link/device_link.h"
+#include "protocol/status_texts.h"
+#include "shell/images.h"
+#include "shell/qt/updater_window.h"
+#include "sim/scenarios.h"
+
+// How GoogleTest shows Qt's values in its messages.
+void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QSize& size, std::ostream* out) {
+  *out << size.width() << " x " << size.height();
+}
+void PrintTo(const QRect& rect, std::ostream* out) {
+  *out << rect.width() << " x " << rect.height() << " at " << rect.x() << ", " << rect.y();
+}
+
+namespace corvane::shell {
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Calls `onPaint` whenever the widget is painted.
+class PaintWatch : public QObject {
+ public:
+  PaintWatch(QWidget* widget, std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {
+    widget->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      onPaint_();
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> onPaint_;
+};
+
+class UpdaterWindowTest : public testing::Test {
+ protected:
+  UpdaterWindowTest() {
+    link::UsePlatform(world.platform);
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  ~UpdaterWindowTest() override {
+    link::CloseDevice();
+    EXPECT_EQ(world.platform.OpenHandles(), 0);
+    EXPECT_EQ(world.platform.OpenEvents(), 0);
+    EXPECT_EQ(world.platform.misuses(), std::vector<std::string>{});
+  }
+
+  void UseScenario(std::string_view name) {
+    const sim::Scenario* scenario = sim::FindScenario(name);
+    ASSERT_NE(scenario, nullptr) << name;
+    scenario->setUp(world);
+  }
+
+  template <typename Widget>
+  Widget* Find(ControlId id) {
+    auto* widget = window.findChild<Widget*>(Q(ControlFor(id).name));
+    EXPECT_NE(widget, nullptr) << ControlFor(id).name;
+    return widget;
+  }
+
+  // The bar's fill, from 0 to 1.
+  double Fill() {
+    const auto* bar = Find<QProgressBar>(ControlId::Progress);
+    return static_cast<double>(bar->value() - bar->minimum()) /
+           static_cast<double>(bar->maximum() - bar->minimum());
+  }
+
+  // Twips at the screen's dots per inch: 96 on the offscreen platform unless
+  // the run sets another.
+  int Pixels(int twips) {
+    return TwipsToPixels(twips, qRound(window.screen()->logicalDotsPerInch()));
+  }
+
+  void Click(ControlId id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
+
+  // Runs the event loop, as the program does, with `action` as its first
+  // event; true when the loop then ended by itself.
+  bool ProgramEndsAfter(std::function<void()> action) {
+    QTimer::singleShot(0, &window, std::move(action));
+    QTimer::singleShot(10000, &window, [] { QApplication::exit(1); });
+    return QApplication::exec() == 0;
+  }
+
+  sim::VirtualClock clock;
+  sim::World world{clock};
+  UpdaterWindow window;
+};
+
+TEST_F(UpdaterWindowTest, OpensCentredWithItsTitleAndAFixedClientArea) {
+  EXPECT_EQ(window.windowTitle(), "Corvane Firmware Updater(D00I)");
+  EXPECT_EQ(window.size(), QSize(Pixels(ClientWidthTwips), Pixels(ClientHeightTwips)));
+  EXPECT_EQ(window.minimumSize(), window.size());
+  EXPECT_EQ(window.maximumSize(), window.size());
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  const QPoint offCentre =
+      window.geometry().center() - window.screen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 1);
+  EXPECT_TRUE(window.windowIcon().availableSizes().contains(QSize(16, 16)));
+}
+
+TEST_F(UpdaterWindowTest, PlacesEveryControlFromTheTableWithItsText) {
+  for (const Control& control : Controls) {
+    SCOPED_TRACE(control.name);
+    auto* widget = Find<QWidget>(control.id);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->parentWidget()->objectName(), control.insideFrame ? "Frame1" : "Form1");
+    EXPECT_EQ(widget->geometry(), QRect(Pixels(control.left), Pixels(control.top),
+                                        Pixels(control.width), Pixels(control.height)));
+    QString text;
+    switch (control.kind) {
+      case ControlKind::PushButton:
+        text = qobject_cast<QPushButton*>(widget)->text();
+        break;
+      case ControlKind::GroupBox:
+        text = qobject_cast<QGroupBox*>(widget)->title();
+        break;
+      case ControlKind::StaticText:
+        text = qobject_cast<QLabel*>(widget)->text();
+        break;
+      case ControlKind::ProgressBar:
+        EXPECT_EQ(Fill(), 0);
+        break;
+    }
+    EXPECT_EQ(text, Q(control.text));
+  }
+  EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(), "");
+}
+
+TEST_F(UpdaterWindowTest, GivesOnlyTheInstructionItsOwnFontAndWrapsItInTwoLines) {
+  auto* instruction = Find<QLabel>(ControlId::Instruction);
+  const QFontInfo font(instruction->font());
+  EXPECT_TRUE(font.family() == "Arial" || font.family() == "Liberation Sans")
+      << font.family().toStdString();
+  EXPECT_DOUBLE_EQ(instruction->font().pointSizeF(), 9.75);
+  EXPECT_EQ(font.weight(), QFont::Normal);
+  EXPECT_FALSE(font.italic());
+  EXPECT_FALSE(font.underline());
+  EXPECT_FALSE(font.strikeOut());
+
+  const QFontMetrics metrics(instruction->font());
+  const QRect text =
+      metrics.boundingRect(instruction->contentsRect(), Qt::TextWordWrap, instruction->text());
+  EXPECT_EQ(text.height(), 2 * metrics.lineSpacing());
+  EXPECT_LE(text.height(), instruction->height());
+
+  for (const Control& control : Controls) {
+    if (control.id != ControlId::Instruction) {
+      EXPECT_FALSE(Find<QWidget>(control.id)->testAttribute(Qt::WA_SetFont)) << control.name;
+    }
+  }
+}
+
+TEST_F(UpdaterWindowTest, OpensWithStartFocusedTabsBetweenTheButtonsAndHasNoDefault) {
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  auto* start = Find<QPushButton>(ControlId::StartButton);
+  auto* exit = Find<QPushButton>(ControlId::ExitButton);
+  EXPECT_EQ(QApplication::focusWidget(), start);
+  QTest::keyClick(&window, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), exit);
+  QTest::keyClick(&window, Qt::Key_Tab);  // the labels, group box and bar take no focus
+  EXPECT_EQ(QApplication::focusWidget(), start);
+
+  for (auto* button : {start, exit}) {
+    EXPECT_FALSE(button->isDefault());
+    EXPECT_FALSE(button->autoDefault());
+  }
+  // Enter on Exit does not press it.
+  exit->setFocus();
+  QTest::keyClick(exit, Qt::Key_Return);
+  EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(UpdaterWindowTest, StartShowsTheProgressAsTheRunGoesAndEndsWithSendCompleted) {
+  UseScenario("direct");
+  int barPaints = 0;
+  const PaintWatch watch(Find<QProgressBar>(ControlId::Progress), [&] { ++barPaints; });
+  struct Seen {
+    double fill;
+    int barPaints;
+  };
+  std::vector<Seen> atWrite;  // as the bar stood when each frame went out
+  world.platform.onWriteCall = [&](std::span<const std::uint8_t>) {
+    atWrite.push_back({Fill(), barPaints});
+  };
+
+  Click(ControlId::StartButton);
+
+  // Probe, identity request, twenty blocks, end frame.
+  ASSERT_EQ(atWrite.size(), 23u);
+  for (std::size_t block = 1; block < 20; ++block) {
+    SCOPED_TRACE(block);
+    const Seen& seen = atWrite[2 + block];
+    EXPECT_NEAR(seen.fill, 4096.0 * static_cast<double>(block) / MainImageBytes, 1e-4);
+    // Painted during the click itself: the run never returns to the event loop.
+    EXPECT_GT(seen.barPaints, atWrite[1 + block].barPaints);
+  }
+  EXPECT_EQ(atWrite.back().fill, 1);
+  EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(), Q(protocol::CompletedText));
+  EXPECT_EQ(Fill(), 0);  // back to empty once the run is done
+  EXPECT_TRUE(window.isVisible());
+}
+
+struct Outcome {
+  std::string_view scenario;
+  std::string_view status;
+  bool closes;
+};
+
+void PrintTo(const Outcome& outcome, std::ostream* out) {
+  *out << outcome.scenario;
+}
+
+// After Error #002, and Error #003 in the main image, the window goes.
+const std::vector<Outcome> Outcomes{
+    {"no-remote", protocol::NoDeviceText, false},
+    {"probe-nak", protocol::ProbeFailedText, false},
+    {"identity-bad-echo", protocol::IdentityFailedText, true},
+    {"block-silent", protocol::BlockReplyFailedText, true},
+    {"loader-empty", protocol::BlockReplyFailedText, false},
+};
+
+class OutcomeTest : public UpdaterWindowTest, public testing::WithParamInterface<Outcome> {};
+
+TEST_P(OutcomeTest, ShowsTheOutcomeAndClosesTheWindowOnlyAfterTheClosingErrors) {
+  UseScenario(GetParam().scenario);
+  auto* status = Find<QLabel>(ControlId::Status);
+  QStringList painted;
+  const PaintWatch watch(status, [&] { painted.push_back(status->text()); });
+  QCoreApplication::processEvents();  // nothing left to paint before the click
+
+  Click(ControlId::StartButton);
+
+  EXPECT_EQ(status->text(), Q(GetParam().status));
+  // Painted within the click, before the window could go.
+  EXPECT_TRUE(painted.contains(Q(GetParam().status)));
+  EXPECT_EQ(window.isVisible(), !GetParam().closes);
+  EXPECT_EQ(world.platform.OpenHandles(), 0);  // the run closed the link all the same
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, OutcomeTest, testing::ValuesIn(Outcomes),
+                         [](const testing::TestParamInfo<Outcome>& param) {
+                           std::string name(param.param.scenario);
+                           std::erase(name, '-');
+                           return name;
+                         });
+
+TEST_F(UpdaterWindowTest, OperationsAfterTheRunClosedTheWindowHaveNoEffect) {
+  UseScenario("block-silent");
+  Click(ControlId::StartButton);
+  ASSERT_FALSE(window.isVisible());
+  const double fill = Fill();
+  EXPECT_GT(fill, 0);
+
+  window.SetStatusText("later");
+  window.SetProgressMin(0);
+  window.SetProgressMax(1);
+  window.SetProgressValue(1);
+  window.CloseWindow();
+
+  EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(), Q(protocol::BlockReplyFailedText));
+  EXPECT_EQ(Fill(), fill);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(UpdaterWindowTest, ExitEndsTheProgramAtOnceWithoutTouchingTheRemote) {
+  EXPECT_TRUE(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }));
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(world.platform.counts().createFile, 0);
+  EXPECT_TRUE(world.remote.images().empty());
+}
+
+TEST_F(UpdaterWindowTest, TheCloseBoxEndsTheProgramAtOnce) {
+  // The path the title bar's close box takes.
+  EXPECT_TRUE(ProgramEndsAfter([this] { window.windowHandle()->close(); }));
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(world.platform.counts().createFile, 0);
+}
+
+TEST_F(UpdaterWindowTest, ARunThatClosesTheWindowEndsTheProgramOnceTheClickHasReturned) {
+  UseScenario("identity-bad-echo");
+  bool clickReturned = false;
+  EXPECT_TRUE(ProgramEndsAfter([&] {
+    Click(ControlId::StartButton);
+    clickReturned = true;
+  }));
+  EXPECT_TRUE(clickReturned);
+  EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace corvane::shell
+
+// The application is made when the tests run, not when they are listed, so
+// that listing them needs no display.
+class QtApplication : public testing::Environment {
+ public:
+  QtApplication(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int& argc_;
+  char** argv_;
+  std::unique_ptr<QApplication> app_;
+};
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  testing::AddGlobalTestEnvironment(new QtApplication(argc, argv));
+  return RUN_ALL_TESTS();
+}
