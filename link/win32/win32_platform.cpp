@@ -100,9 +100,12 @@ void Win32Platform::SetupDiGetDeviceInterfaceDetail(DeviceSet set, const Interfa
   SP_DEVICE_INTERFACE_DATA data = InterfaceData(record);
   // A failed call leaves the size at 0, which the caller reads as no path.
   DWORD required = 0;
-  ::SetupDiGetDeviceInterfaceDetailA(
-      AsDeviceSet(set), &data, reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(detail.data()),
-      static_cast<DWORD>(detail.size()), requiredSize != nullptr ? &required : nullptr, nullptr);
+  auto* detailRecord = detail.empty()
+                           ? nullptr
+                           : reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(detail.data());
+  ::SetupDiGetDeviceInterfaceDetailA(AsDeviceSet(set), &data, detailRecord,
+                                     static_cast<DWORD>(detail.size()),
+                                     requiredSize != nullptr ? &required : nullptr, nullptr);
   if (requiredSize != nullptr) {
     *requiredSize = required;
   }
