@@ -16,7 +16,7 @@ gui_session_start "$state"
 
 status=0
 message=$(wine_in_session "$demo" no-such-scenario 2>&1) || status=$?
-echo "$message"
+head -n 1 <<<"$message"
 if [ "$status" -ne 2 ] || ! grep -q "unknown scenario 'no-such-scenario'" <<<"$message"; then
   echo "an unknown scenario gave status $status" >&2
   exit 1

@@ -52,7 +52,7 @@ screenshot() {
   local WIDTH HEIGHT X Y
   eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
   mkdir -p "$(dirname "$2")"
-  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "$2"
   echo "screenshot $2"
 }
 
