@@ -172,6 +172,9 @@ HWND UpdaterWindow::control(ControlId id) const {
 
 void UpdaterWindow::CreateControls(int dpi) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  // The stock dialog font (MS Shell Dlg, 8 pt at the system dpi) rather than
+  // the larger message font: the table's 25-pixel buttons and one-line status
+  // box were drawn for it. Being a stock object, it is never freed.
   HFONT dialogFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (std::size_t i = 0; i < Controls.size(); ++i) {
     const Control& entry = Controls[i];

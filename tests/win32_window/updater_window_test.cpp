@@ -84,6 +84,7 @@ TEST_F(UpdaterWindowTest, OpensCentredWithTitleClientSizeFocusAndTheMainImage) {
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(Text(form), WindowTitle);
   EXPECT_TRUE(IsWindowVisible(form));
+  EXPECT_NE(GetClassLongPtrA(form, GCLP_HICONSM), 0u) << "the program's icon";
 
   RECT client;
   GetClientRect(form, &client);
