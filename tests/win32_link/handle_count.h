@@ -10,7 +10,7 @@
 namespace corvane::win32_test {
 
 inline int OpenHandleCount() {
-  constexpr std::uintptr_t HighestHandleLookedAt = 4 * 4096;
+  constexpr std::uintptr_t HighestHandleLookedAt = 4 * 1024;
   int count = 0;
   for (std::uintptr_t value = 4; value <= HighestHandleLookedAt; value += 4) {
     DWORD flags = 0;
