@@ -1,0 +1,58 @@
+// corvane-updater-demo.exe [SCENARIO]: the updater window with a simulated
+// remote on the real clock, at a real remote's pace, so that a whole update
+// can be watched. The scenario is one of corvane-sim's; direct by default.
+
+#include <cstdlib>  // __argc, __argv
+#include <string>
+#include <string_view>
+
+#include "protocol/update_run.h"
+#include "shell/win32/updater_window.h"
+#include "sim/demo_remote.h"
+#include "sim/scenarios.h"
+
+namespace {
+
+constexpr std::string_view DefaultScenario = "direct";
+constexpr int UsageStatus = 2;
+
+// On the console that started the demo; in a message box when there is none.
+void Complain(const std::string& text) {
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD written = 0;
+  if (error == nullptr || error == INVALID_HANDLE_VALUE ||
+      !WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    MessageBoxA(nullptr, text.c_str(), "corvane-updater-demo", MB_OK | MB_ICONERROR);
+  }
+}
+
+int Usage(std::string_view problem) {
+  std::string text = "corvane-updater-demo: ";
+  text += problem;
+  text += "\nusage: corvane-updater-demo [SCENARIO]   (default ";
+  text += DefaultScenario;
+  text += ")\nscenarios:";
+  for (const auto& scenario : corvane::sim::Scenarios()) {
+    text += "\n  ";
+    text += scenario.name;
+  }
+  text += '\n';
+  Complain(text);
+  return UsageStatus;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (__argc > 2) {
+    return Usage("one scenario at most");
+  }
+  const std::string_view name = __argc == 2 ? std::string_view(__argv[1]) : DefaultScenario;
+  const auto* scenario = corvane::sim::FindScenario(name);
+  if (scenario == nullptr) {
+    return Usage("unknown scenario '" + std::string(name) + "'");
+  }
+  corvane::sim::DemoRemote remote(*scenario);
+  corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware);
+  return window.Run();
+}

@@ -1,0 +1,333 @@
+#include "shell/win32/updater_window.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+#include "shell/images.h"
+#include "shell/win32/resource_ids.h"
+
+namespace corvane::shell::win32 {
+namespace {
+
+constexpr const char* ClassName = "CorvaneUpdaterWindow";
+constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+
+// Control ids stay clear of IDOK and IDCANCEL: the dialog manager sends those
+// for Enter and Escape, which do nothing here.
+constexpr int ControlIdBase = 100;
+
+// The bar's integer scale. Its range reaches one step past full: see
+// ShowProgress.
+constexpr int BarSteps = 10000;
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;  // one is enough
+}
+
+bool FontInstalled(std::string_view face) {
+  LOGFONTA wanted{};
+  wanted.lfCharSet = ANSI_CHARSET;
+  face.copy(wanted.lfFaceName, sizeof wanted.lfFaceName - 1);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExA(screen, &wanted, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// Label1's font; where Arial is missing, the font with Arial's metrics.
+HFONT CreateInstructionFont(int dpi) {
+  LOGFONTA font{};
+  // Negative: the character height, points converted at the screen's dpi.
+  font.lfHeight = -static_cast<LONG>(std::lround(InstructionFontPoints * dpi / 72));
+  font.lfWeight = InstructionFontWeight;
+  font.lfCharSet = ANSI_CHARSET;
+  const std::string_view face =
+      FontInstalled(InstructionFontFace) ? InstructionFontFace : InstructionFontFallback;
+  face.copy(font.lfFaceName, sizeof font.lfFaceName - 1);
+  return CreateFontIndirectA(&font);
+}
+
+struct ControlClass {
+  const char* name;
+  DWORD style;
+};
+
+// Plain push buttons (never BS_DEFPUSHBUTTON) and labels that show every
+// character as it is (no access-key prefix).
+ControlClass ClassFor(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::PushButton:
+      return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP};
+    case ControlKind::GroupBox:
+      return {"BUTTON", BS_GROUPBOX};
+    case ControlKind::StaticText:
+      return {"STATIC", SS_LEFT | SS_NOPREFIX};
+    case ControlKind::ProgressBar:
+      return {PROGRESS_CLASSA, 0};
+  }
+  return {"STATIC", 0};
+}
+
+const char* WindowClass(WNDPROC procedure) {
+  static const ATOM registered = [procedure] {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(CORVANE_ICON));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(CORVANE_ICON),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = ClassName;
+    return RegisterClassExA(&windowClass);
+  }();
+  return registered != 0 ? ClassName : nullptr;
+}
+
+}  // namespace
+
+UpdaterWindow::UpdaterWindow(StartAction start) : start_(start) {
+  LoadMainImage();
+
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&classes);
+  // A run pumps no messages. Without this, Windows would cover the window
+  // with a frozen "Not Responding" copy five seconds into a run, and the bar
+  // would stop moving for the person watching it.
+  DisableProcessWindowsGhosting();
+
+  const char* windowClass = WindowClass(Procedure);
+  if (windowClass == nullptr) {
+    return;
+  }
+  const int dpi = ScreenDpi();
+  RECT outer{0, 0, TwipsToPixels(ClientWidthTwips, dpi), TwipsToPixels(ClientHeightTwips, dpi)};
+  AdjustWindowRectEx(&outer, WindowStyle, FALSE, 0);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  instructionFont_ = CreateInstructionFont(dpi);
+  // WM_NCCREATE stores the handle in window_.
+  CreateWindowExA(0, windowClass, std::string(WindowTitle).c_str(), WindowStyle, left, top, width,
+                  height, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  if (window_ == nullptr) {
+    return;
+  }
+  CreateControls(dpi);
+  focus_ = control(ControlId::StartButton);
+  // Activation hands the focus to focus_.
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+}
+
+UpdaterWindow::~UpdaterWindow() {
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  }
+  if (instructionFont_ != nullptr) {
+    DeleteObject(instructionFont_);
+  }
+}
+
+int UpdaterWindow::Run() {
+  if (window_ == nullptr) {
+    return 1;
+  }
+  MSG message{};
+  BOOL got;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
+    // Tab and Shift+Tab move between the buttons.
+    if (window_ == nullptr || !IsDialogMessageA(window_, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return got < 0 ? 1 : static_cast<int>(message.wParam);
+}
+
+HWND UpdaterWindow::control(ControlId id) const {
+  for (std::size_t i = 0; i < Controls.size(); ++i) {
+    if (Controls[i].id == id) {
+      return controls_[i];
+    }
+  }
+  return nullptr;
+}
+
+void UpdaterWindow::CreateControls(int dpi) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  // The stock dialog font (MS Shell Dlg, 8 pt at the system dpi) rather than
+  // the larger message font: the table's 25-pixel buttons and one-line status
+  // box were drawn for it. Being a stock object, it is never freed.
+  HFONT dialogFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  for (std::size_t i = 0; i < Controls.size(); ++i) {
+    const Control& entry = Controls[i];
+    // All six are children of the window, in tab order, so that Tab and the
+    // z-order follow the table. Edges are scaled rather than sizes, so that
+    // edges that line up at 96 dpi line up at every dpi.
+    const TwipsRect at = ClientRect(entry);
+    const int left = TwipsToPixels(at.left, dpi);
+    const int top = TwipsToPixels(at.top, dpi);
+    const int right = TwipsToPixels(at.left + at.width, dpi);
+    const int bottom = TwipsToPixels(at.top + at.height, dpi);
+    const ControlClass kind = ClassFor(entry.kind);
+    controls_[i] = CreateWindowExA(
+        0, kind.name, std::string(entry.text).c_str(), WS_CHILD | WS_VISIBLE | kind.style, left,
+        top, right - left, bottom - top, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdBase + static_cast<int>(i))),
+        instance, nullptr);
+    HFONT font = entry.id == ControlId::Instruction ? instructionFont_ : dialogFont;
+    SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  SendMessageA(control(ControlId::Progress), PBM_SETRANGE32, 0, BarSteps + 1);
+  ShowProgress();
+}
+
+LRESULT CALLBACK UpdaterWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<UpdaterWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<UpdaterWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = window_;
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        OnCommand(LOWORD(wParam));
+      }
+      return 0;
+    case WM_ACTIVATE:
+      // The focus leaves with the window and comes back to the same control.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) {
+          focus_ = focus;
+        }
+      } else if (focus_ != nullptr) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:  // the close box
+      CloseWindow();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      controls_ = {};
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void UpdaterWindow::OnCommand(int controlId) {
+  const auto index = static_cast<std::size_t>(controlId - ControlIdBase);
+  if (index >= Controls.size()) {
+    return;
+  }
+  switch (Controls[index].id) {
+    case ControlId::StartButton:
+      inStartClick_ = true;
+      start_(*this);
+      inStartClick_ = false;
+      if (closed_) {
+        DestroyWindow(window_);
+      }
+      break;
+    case ControlId::ExitButton:
+      CloseWindow();
+      break;
+    default:
+      break;
+  }
+}
+
+void UpdaterWindow::SetStatusText(std::string_view text) {
+  if (closed_) {
+    return;
+  }
+  HWND status = control(ControlId::Status);
+  SetWindowTextA(status, std::string(text).c_str());
+  UpdateWindow(status);
+}
+
+void UpdaterWindow::SetProgressMin(float min) {
+  if (closed_) {
+    return;
+  }
+  progress_.min = min;
+  ShowProgress();
+}
+
+void UpdaterWindow::SetProgressMax(float max) {
+  if (closed_) {
+    return;
+  }
+  progress_.max = max;
+  ShowProgress();
+}
+
+void UpdaterWindow::SetProgressValue(float value) {
+  if (closed_) {
+    return;
+  }
+  progress_.value = value;
+  ShowProgress();
+}
+
+void UpdaterWindow::CloseWindow() {
+  if (closed_) {
+    return;
+  }
+  closed_ = true;
+  if (inStartClick_) {
+    // The run goes on to its end; the window goes once the click returns.
+    ShowWindow(window_, SW_HIDE);
+  } else {
+    DestroyWindow(window_);
+  }
+}
+
+// The themed bar glides up to a higher position on timer messages, which a
+// run never lets through, but drops to a lower one at once. So every
+// position is set one step higher first and then stepped back to; the range
+// reaching one step past full lets a full bar be set that way too.
+void UpdaterWindow::ShowProgress() {
+  HWND bar = control(ControlId::Progress);
+  const int position = progress_.Position(BarSteps);
+  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position + 1), 0);
+  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  UpdateWindow(bar);
+}
+
+}  // namespace corvane::shell::win32

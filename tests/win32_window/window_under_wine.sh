@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# window_under_wine.sh STATE_DIR UPDATER_EXE PROBE_EXE [SHOT_DIR]
+#
+# Starts corvane-updater.exe under Wine on an X server of its own, as a
+# person would meet it: the window opens with its title and 394 x 236 client
+# area, every control where the table puts it; Start has the focus, Enter and
+# Escape do nothing; Start, with no remote on the bus, shows "no usb device";
+# a click on Exit ends the program with status 0. Leaves a screenshot, updater-window.png, in SHOT_DIR
+# (default STATE_DIR) and prints the time to open and to close.
+set -euo pipefail
+here=$(dirname "$0")
+source "$here/window_driving.sh"
+state=$1 updater=$2 probe=$3 shots=${4:-$1}
+
+gui_session_start "$state"
+
+started=$(now_ms)
+wine_in_session "$updater" &
+program=$!
+window=$(wait_for_window)
+opened=$(now_ms)
+echo "window open after $((opened - started)) ms"
+
+check_layout "$probe"
+screenshot "$window" "$shots/updater-window.png"
+
+# Start has the focus: Enter and Escape do nothing, the space bar presses it.
+expect_status "$probe" ""
+xdotool key Return Escape
+sleep 0.5
+expect_status "$probe" ""
+if ! kill -0 "$program" 2>/dev/null; then
+  echo "the program ended on Enter or Escape" >&2
+  exit 1
+fi
+xdotool key space
+wait_for_status "$probe" "no usb device"
+
+clicked=$(now_ms)
+click exitBT
+status=0
+wait_for_exit "$program" || status=$?
+echo "program ended $(($(now_ms) - clicked)) ms after the click on Exit, status $status"
+[ "$status" -eq 0 ]
