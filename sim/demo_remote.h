@@ -9,13 +9,11 @@ namespace corvane::sim {
 
 class DemoRemote {
  public:
-  // Sets the scenario's world up and makes the link use its platform until
-  // this object goes.
+  // Sets the scenario's world up and makes the link use its platform. The
+  // link keeps using it: this object must outlive every run.
   explicit DemoRemote(const Scenario& scenario);
   DemoRemote(const DemoRemote&) = delete;
   DemoRemote& operator=(const DemoRemote&) = delete;
-
-  const World& world() const { return world_; }
 
  private:
   RealClock clock_;

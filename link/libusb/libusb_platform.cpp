@@ -1,10 +1,10 @@
 #include "link/libusb/libusb_platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iomanip>
 #include <iostream>
-#include <thread>
 
 #include "link/libusb/libusb_platform_internal.h"
 #include "link/libusb/usb_device_info.h"
@@ -26,9 +26,9 @@ void ReportDenied(std::ostream& out, const UsbDeviceInfo& info) {
       << std::setfill('0') << std::setw(4) << info.vendor << ':' << std::setw(4) << info.product
       << std::dec << std::nouppercase << std::setfill(' ') << " on bus "
       << static_cast<int>(info.where.bus) << " port " << info.where.portPath
-      << "); install the udev rule 70-corvane-remote.rules into /etc/udev/rules.d or "
-         "/lib/udev/rules.d (cmake --install does this), then unplug the remote and plug it in "
-         "again.\n"
+      << "); copy the udev rule 70-corvane-remote.rules (packaging/ in the sources, or "
+         "lib/udev/rules.d where the program is installed) into /etc/udev/rules.d, then unplug "
+         "the remote and plug it in again.\n"
       << std::flush;
 }
 
@@ -228,7 +228,7 @@ void LibusbPlatform::WriteFile(Handle file, const std::byte* buffer, std::uint32
 
 std::uint32_t LibusbPlatform::WaitForSingleObject(Event event, std::uint32_t timeoutMs) {
   const auto found = events_.find(event);
-  if (found == events_.end()) {
+  if (found == events_.end() || context_ == nullptr) {
     return WaitFailed;
   }
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -236,10 +236,6 @@ std::uint32_t LibusbPlatform::WaitForSingleObject(Event event, std::uint32_t tim
     const auto now = Clock::now();
     if (now >= deadline) {
       return WaitTimeout;
-    }
-    if (context_ == nullptr) {
-      std::this_thread::sleep_until(deadline);  // nothing could signal it
-      continue;
     }
     // Blocks in libusb's poll for at most the remaining time; returns early
     // when a transfer ends or the event is signalled.

@@ -39,6 +39,8 @@ class LibusbPlatform final : public Platform {
   void SetupDiGetDeviceInterfaceDetail(DeviceSet set, const InterfaceRecord& record,
                                        std::span<std::byte> detail,
                                        std::uint32_t* requiredSize) override;
+  // The size field of the Windows detail record on 64-bit systems: the link
+  // fills the record as it would there.
   std::uint32_t DetailRecordSize() const override { return 8; }
   void SetupDiDestroyDeviceInfoList(DeviceSet set) override;
 
