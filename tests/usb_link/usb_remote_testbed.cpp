@@ -119,16 +119,6 @@ void UsbRemoteTestbed::Unplug() {
   UnplugLocked();
 }
 
-bool UsbRemoteTestbed::Plugged() {
-  std::lock_guard lock(mutex_);
-  return !syspath_.empty();
-}
-
-std::string UsbRemoteTestbed::DevNode() {
-  std::lock_guard lock(mutex_);
-  return devnode_;
-}
-
 UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds() {
   std::lock_guard lock(mutex_);
   return {usbdevfs_.ClaimedInterfaces(), usbdevfs_.UrbsInFlight()};
