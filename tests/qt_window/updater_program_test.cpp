@@ -122,7 +122,10 @@ TEST(UpdaterProgram, FindsTheRemoteAndStartSendsItADirectUpdate) {
   const std::string click =
       "xdotool mousemove --window " + window.substr(0, window.find('\n')) + " ";
   EXPECT_TRUE(bus.WithRemote([&](const sim::SimRemote&) { return frames.empty(); }))
-      << "the remote was touched before Start";
+      << "the remote was sent frames before Start";
+  const auto holdsBeforeStart = bus.Holds();
+  EXPECT_EQ(holdsBeforeStart.claimedInterfaces, 0) << "the remote was claimed before Start";
+  EXPECT_EQ(holdsBeforeStart.urbsInFlight, 0u) << "a transfer was queued before Start";
 
   ASSERT_EQ(std::system((click + CentreOf(shell::ControlId::StartButton) + " click 1").c_str()), 0);
   const auto deadline = Clock::now() + 30s;

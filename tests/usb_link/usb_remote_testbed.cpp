@@ -89,8 +89,9 @@ UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
   AddFromString(testbed_, Description("/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors));
   AddFromString(testbed_, Description("/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors));
   usbdevfs_.onLeaving = [this](sim::Presence presence) { Leaving(presence); };
-  restarts_ = std::thread([this] { RunRestarts(); });
+  // A throwing Plug() must not leave a joinable thread behind.
   Plug();
+  restarts_ = std::thread([this] { RunRestarts(); });
 }
 
 UsbRemoteTestbed::~UsbRemoteTestbed() {
@@ -117,16 +118,6 @@ void UsbRemoteTestbed::Unplug() {
   std::lock_guard lock(mutex_);
   returnAt_.reset();
   UnplugLocked();
-}
-
-bool UsbRemoteTestbed::Plugged() {
-  std::lock_guard lock(mutex_);
-  return !syspath_.empty();
-}
-
-std::string UsbRemoteTestbed::DevNode() {
-  std::lock_guard lock(mutex_);
-  return devnode_;
 }
 
 UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds() {

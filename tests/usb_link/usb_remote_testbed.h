@@ -30,7 +30,6 @@ class UsbRemoteTestbed {
   // Plugging in gives the remote a new device number, as a real bus does.
   void Plug();
   void Unplug();
-  bool Plugged();
 
   // The remote's node refuses to be opened, as it does for a user without
   // the udev rule. Root keeps its override of file permissions in other
@@ -44,8 +43,6 @@ class UsbRemoteTestbed {
     std::lock_guard lock(mutex_);
     return use(static_cast<const sim::SimRemote&>(remote_));
   }
-
-  std::string DevNode();
 
   // What the host holds on the remote's node: claimed interfaces and URBs
   // not yet given back.
