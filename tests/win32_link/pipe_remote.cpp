@@ -74,10 +74,12 @@ class PipeServer {
         unmapped_(unmapped) {}
   ~PipeServer() { Unplug(); }
 
+  // The pipe files exist before the remote counts as present, so that a link
+  // that sees it present can open them.
   void Plug() {
-    present_ = true;
     Listen(frameInstances_, false);
     Listen(replyInstances_, true);
+    present_ = true;
   }
 
   void Unplug() {
