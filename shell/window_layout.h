@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace corvane::shell {
@@ -54,13 +55,19 @@ inline constexpr std::array<Control, 6> Controls{{
     {ControlId::Status, "Label2", ControlKind::StaticText, "", 480, 360, 3975, 375, true},
 }};
 
-constexpr const Control& ControlFor(ControlId id) {
-  for (const auto& control : Controls) {
-    if (control.id == id) {
-      return control;
+// The control's place in the table, which is also its place in the tab
+// order and the z-order.
+constexpr std::size_t ControlIndex(ControlId id) {
+  for (std::size_t i = 0; i < Controls.size(); ++i) {
+    if (Controls[i].id == id) {
+      return i;
     }
   }
-  return Controls[0];  // every id is in the table
+  return 0;  // every id is in the table
+}
+
+constexpr const Control& ControlFor(ControlId id) {
+  return Controls[ControlIndex(id)];
 }
 
 struct TwipsRect {

@@ -162,12 +162,7 @@ int UpdaterWindow::Run() {
 }
 
 HWND UpdaterWindow::control(ControlId id) const {
-  for (std::size_t i = 0; i < Controls.size(); ++i) {
-    if (Controls[i].id == id) {
-      return controls_[i];
-    }
-  }
-  return nullptr;
+  return controls_[ControlIndex(id)];
 }
 
 void UpdaterWindow::CreateControls(int dpi) {

@@ -34,7 +34,6 @@ class UpdaterWindow final : public WindowOperations {
   // The window and its controls; null once the window is gone.
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
-  const ProgressModel& progress() const { return progress_; }
 
   void SetStatusText(std::string_view text) override;
   void SetProgressMin(float min) override;

@@ -27,7 +27,7 @@ constexpr milliseconds EmptyReadPace{5};
 // One server end of a pipe file: listening, then connected to one client
 // handle of the link until that handle is closed.
 struct Instance {
-  HANDLE pipe = INVALID_HANDLE_VALUE;
+  HANDLE pipe = INVALID_HANDLE_VALUE;  // a real pipe in every listed instance
   HANDLE event = nullptr;
   OVERLAPPED io{};  // the pending connect or reply write
   bool pending = false;
@@ -74,10 +74,12 @@ class PipeServer {
         unmapped_(unmapped) {}
   ~PipeServer() { Unplug(); }
 
+  // The pipe files exist before the remote counts as present, so that a link
+  // that sees it present can open them.
   void Plug() {
-    present_ = true;
     Listen(frameInstances_, false);
     Listen(replyInstances_, true);
+    present_ = true;
   }
 
   void Unplug() {
@@ -124,12 +126,18 @@ class PipeServer {
     const auto listening = std::count_if(instances.begin(), instances.end(),
                                          [](const auto& i) { return !i->connected; });
     for (auto n = listening; n < SpareInstances; ++n) {
-      auto instance = std::make_unique<Instance>();
       const DWORD access = replies ? PIPE_ACCESS_DUPLEX : PIPE_ACCESS_INBOUND;
-      instance->pipe = CreateNamedPipeA((replies ? replyName_ : frameName_).c_str(),
-                                        access | FILE_FLAG_OVERLAPPED,
-                                        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                        PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
+      HANDLE pipe = CreateNamedPipeA((replies ? replyName_ : frameName_).c_str(),
+                                     access | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                     PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
+      // An instance that could not be made is not kept, so that it never
+      // counts as listening; the next round tries again.
+      if (pipe == INVALID_HANDLE_VALUE) {
+        break;
+      }
+      auto instance = std::make_unique<Instance>();
+      instance->pipe = pipe;
       instance->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
       instance->io.hEvent = instance->event;
       if (ConnectNamedPipe(instance->pipe, &instance->io)) {

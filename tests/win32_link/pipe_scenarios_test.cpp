@@ -103,7 +103,8 @@ TEST_P(PipeScenario, EndsAsOnTheSimulatedPlatform) {
 
   PipeRun run;
   RunOverPipes(*scenario, run);
-  std::printf("[ measured ] %s over named pipes: %.2f s\n", scenario->name.data(), run.seconds);
+  std::printf("[ measured ] %.*s over named pipes: %.2f s\n",
+              static_cast<int>(scenario->name.size()), scenario->name.data(), run.seconds);
 
   // Every write call, every progress step and the one outcome, in order.
   EXPECT_EQ(run.transcript, expected.transcript);

@@ -146,10 +146,10 @@ TEST_F(UpdaterWindowTest, ControlsSitWhereTheTableSaysInTabOrder) {
     GetWindowRect(control, &at);
     MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&at), 2);
     const TwipsRect expected = ClientRect(entry);
-    EXPECT_EQ(at.left, expected.left / 15);
-    EXPECT_EQ(at.top, expected.top / 15);
-    EXPECT_EQ(at.right - at.left, expected.width / 15);
-    EXPECT_EQ(at.bottom - at.top, expected.height / 15);
+    EXPECT_EQ(at.left, TwipsToPixels(expected.left, DesignDpi));
+    EXPECT_EQ(at.top, TwipsToPixels(expected.top, DesignDpi));
+    EXPECT_EQ(at.right - at.left, TwipsToPixels(expected.width, DesignDpi));
+    EXPECT_EQ(at.bottom - at.top, TwipsToPixels(expected.height, DesignDpi));
 
     const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
     if (entry.id == ControlId::Instruction) {

@@ -18,6 +18,7 @@
 namespace {
 
 using corvane::shell::ClientRect;
+using corvane::shell::ControlIndex;
 using corvane::shell::Controls;
 using corvane::shell::TwipsRect;
 
@@ -87,17 +88,13 @@ int CheckLayout(HWND window) {
 }
 
 int PrintStatus(HWND window) {
-  for (std::size_t i = 0; i < Controls.size(); ++i) {
-    if (Controls[i].id == corvane::shell::ControlId::Status) {
-      // GetWindowTextA reads a control of another process without asking
-      // it, so it answers while the window is busy with a run.
-      char text[256] = {};
-      GetWindowTextA(NthControl(window, i), text, sizeof text);
-      std::printf("%s\n", text);
-      return 0;
-    }
-  }
-  return 1;
+  // GetWindowTextA reads a control of another process without asking it,
+  // so it answers while the window is busy with a run.
+  char text[256] = {};
+  GetWindowTextA(NthControl(window, ControlIndex(corvane::shell::ControlId::Status)), text,
+                 sizeof text);
+  std::printf("%s\n", text);
+  return 0;
 }
 
 }  // namespace
