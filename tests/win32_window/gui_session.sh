@@ -2,7 +2,7 @@
 # own, both stopped when the sourcing script exits.
 #
 #   gui_session_start STATE_DIR   Xvfb on a free display, DISPLAY set, the
-#                                 prefix made and its server started
+#                                 prefix made and its server kept running
 #   wine_in_session PROGRAM ARGS  runs a Windows program on that display
 #
 # The prefix lives in STATE_DIR and is kept for the next run; its server is
@@ -44,7 +44,7 @@ gui_session_start() {
   done
   export DISPLAY=":$(head -n 1 "$display_file")"
 
-  wine_in_session cmd.exe /c exit 0
+  "$gui_repo/scripts/wine-server" "$gui_state"
   # Debian's Wine leaves its own fonts out of new prefixes: without Tahoma
   # the dialog font is a stand-in, without Marlett the close box shows "r".
   local fonts="$gui_state/prefix/drive_c/windows/Fonts"
