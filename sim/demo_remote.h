@@ -2,10 +2,15 @@
 // demo's stand-in for a remote on the USB bus, with a real remote's pace.
 #pragma once
 
+#include <string_view>
+
 #include "sim/clock.h"
 #include "sim/scenarios.h"
 
 namespace corvane::sim {
+
+// The scenario a demo shows when it is given none.
+inline constexpr std::string_view DefaultDemoScenario = "direct";
 
 class DemoRemote {
  public:

@@ -222,6 +222,14 @@ std::span<const Scenario> Scenarios() {
   return AllScenarios;
 }
 
+std::string ScenarioList() {
+  std::string list;
+  for (const auto& scenario : AllScenarios) {
+    list.append(scenario.name).append("  ").append(scenario.description).append("\n");
+  }
+  return list;
+}
+
 const Scenario* FindScenario(std::string_view name) {
   const auto found = std::find_if(AllScenarios.begin(), AllScenarios.end(),
                                   [name](const Scenario& s) { return s.name == name; });

@@ -37,6 +37,8 @@ struct Scenario {
 
 std::span<const Scenario> Scenarios();
 const Scenario* FindScenario(std::string_view name);
+// Every scenario's name and description, a line each, for a --list option.
+std::string ScenarioList();
 
 // Everything one run left behind.
 struct ScenarioRun {

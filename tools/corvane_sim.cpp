@@ -45,9 +45,7 @@ int main(int argc, char** argv) {
   }
   const std::string_view argument = argv[1];
   if (argument == "--list") {
-    for (const auto& scenario : corvane::sim::Scenarios()) {
-      std::cout << scenario.name << "  " << scenario.description << '\n';
-    }
+    std::cout << corvane::sim::ScenarioList();
     return 0;
   }
   const auto* scenario = corvane::sim::FindScenario(argument);

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr std::string_view DefaultScenario = "direct";
-
 int Usage() {
   std::cerr << "usage: corvane-updater-demo [SCENARIO | --list]\n";
   return 2;
@@ -26,11 +24,9 @@ int main(int argc, char** argv) {
   if (argc > 2) {
     return Usage();
   }
-  const std::string_view name = argc == 2 ? argv[1] : DefaultScenario;
+  const std::string_view name = argc == 2 ? argv[1] : corvane::sim::DefaultDemoScenario;
   if (name == "--list") {
-    for (const auto& scenario : corvane::sim::Scenarios()) {
-      std::cout << scenario.name << "  " << scenario.description << '\n';
-    }
+    std::cout << corvane::sim::ScenarioList();
     return 0;
   }
   const auto* scenario = corvane::sim::FindScenario(name);

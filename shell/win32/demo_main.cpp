@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr std::string_view DefaultScenario = "direct";
 constexpr int UsageStatus = 2;
 
 // On the console that started the demo; in a message box when there is none.
@@ -30,13 +29,9 @@ int Usage(std::string_view problem) {
   std::string text = "corvane-updater-demo: ";
   text += problem;
   text += "\nusage: corvane-updater-demo [SCENARIO]   (default ";
-  text += DefaultScenario;
-  text += ")\nscenarios:";
-  for (const auto& scenario : corvane::sim::Scenarios()) {
-    text += "\n  ";
-    text += scenario.name;
-  }
-  text += '\n';
+  text += corvane::sim::DefaultDemoScenario;
+  text += ")\nscenarios:\n";
+  text += corvane::sim::ScenarioList();
   Complain(text);
   return UsageStatus;
 }
@@ -47,7 +42,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc > 2) {
     return Usage("one scenario at most");
   }
-  const std::string_view name = __argc == 2 ? std::string_view(__argv[1]) : DefaultScenario;
+  const std::string_view name =
+      __argc == 2 ? std::string_view(__argv[1]) : corvane::sim::DefaultDemoScenario;
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
     return Usage("unknown scenario '" + std::string(name) + "'");
