@@ -16,131 +16,78 @@ namespace {
 
 using detail::state;
 
-// The two held pipe files are opened plainly; the per-call transfer files
-// are opened for overlapped transfers, so that a remote that never answers
-// cannot block a call beyond its time-out.
-constexpr FileOpen ReadPipeOpen{GenericRead | GenericWrite, FileShareRead, false, false};
-constexpr FileOpen WritePipeOpen{GenericWrite, FileShareWrite, false, false};
-constexpr FileOpen ReadTransferOpen{GenericRead | GenericWrite, FileShareRead, true, true};
-constexpr FileOpen WriteTransferOpen{GenericWrite, FileShareWrite, true, true};
-
-Platform& System() {
-  return *state.platform;
+Backend& System() {
+  return *state.backend;
 }
 
-Handle OpenPipeFile(std::string_view suffix, const FileOpen& how) {
-  return System().CreateFile(state.devicePath + std::string(suffix), how);
+Handle OpenPipeFile(Pipe pipe, PipeUse use) {
+  const std::string_view suffix = pipe == Pipe::Read ? ReadPipeSuffix : WritePipeSuffix;
+  return System().OpenPipe(state.devicePath + std::string(suffix), pipe, use);
 }
 
 void CloseIfOpen(Handle& file) {
   if (file != InvalidHandle) {
-    System().CloseHandle(file);
+    System().ClosePipe(file);
     file = InvalidHandle;
   }
 }
 
-void CancelAndClose(Handle& file) {
-  if (file != InvalidHandle) {
-    System().CancelIo(file);
-    CloseIfOpen(file);
-  }
-}
-
-void DropEvent(Event& event, Overlap& overlap) {
-  if (event != 0) {
-    System().CloseEvent(event);
-    event = 0;
-  }
-  overlap.hEvent = 0;
-}
-
-// One direction of transfer: its pipe file, its transfer handle and event.
-struct Direction {
-  std::string_view suffix;
-  const FileOpen& open;
-  Handle& transferHandle;
-  Event& event;
-  Overlap& overlap;
-};
-
-Direction ReadDirection() {
-  return {ReadPipeSuffix, ReadTransferOpen, state.readTransferHandle, state.readEvent,
-          state.readOverlap};
-}
-
-Direction WriteDirection() {
-  return {WritePipeSuffix, WriteTransferOpen, state.writeTransferHandle, state.writeEvent,
-          state.writeOverlap};
-}
-
-// Opens the direction's transfer file and readies its overlap record; false
-// when either fails. A handle left behind by an earlier call that got no
-// event is closed first.
-bool BeginTransfer(const Direction& d) {
-  CloseIfOpen(d.transferHandle);
-  d.transferHandle = OpenPipeFile(d.suffix, d.open);
-  if (d.transferHandle == InvalidHandle) {
-    return false;
-  }
-  if (d.event == 0) {
-    d.event = System().CreateEvent();
-  }
-  d.overlap.Offset = 0;
-  d.overlap.OffsetHigh = 0;
-  d.overlap.hEvent = d.event;
-  return d.event != 0;
-}
-
-void EndTransfer(const Direction& d) {
-  CloseIfOpen(d.transferHandle);
-  DropEvent(d.event, d.overlap);
+// Opens the call's own transfer file; false when it cannot be opened.
+bool BeginTransfer(Pipe pipe, Handle& file) {
+  CloseIfOpen(file);
+  file = OpenPipeFile(pipe, PipeUse::Transfer);
+  return file != InvalidHandle;
 }
 
 struct Try {
-  std::uint32_t wait = WaitFailed;
+  WaitResult wait = WaitResult::Failed;
   std::uint32_t count = 0;
 };
 
 // Tries the transfer until one try succeeds or `timeout` ms have passed
-// since the first; the last try decides. Every try is collected before the
-// next starts, so the system never writes into a buffer that is gone.
+// since the first; the last try decides. Every try is cancelled and
+// collected before the next starts, so the system never writes into a
+// buffer that is gone.
 template <typename Start, typename Succeeded>
-Try TimedTransfer(const Direction& d, std::int32_t timeout, Start start, Succeeded succeeded) {
-  Platform& system = System();
+Try TimedTransfer(Handle file, std::int32_t timeout, Start start, Succeeded succeeded) {
+  Backend& system = System();
   const auto limit = static_cast<std::uint32_t>(std::max(timeout, 0));
-  const std::uint32_t startTick = system.GetTickCount();
+  const std::uint32_t startTick = system.TickCount();
   Try last;
   for (;;) {
     start();
-    last.wait = system.WaitForSingleObject(d.event, limit);
-    system.ResetEvent(d.event);
-    system.CancelIo(d.transferHandle);
-    std::uint32_t transferred = 0;
-    const bool completed = system.GetOverlappedResult(d.transferHandle, d.overlap, transferred);
-    last.count = completed ? transferred : 0;
-    // A transfer that completed between the time-out and the cancel is kept.
-    if (completed && transferred > 0) {
-      last.wait = WaitObject0;
+    last.wait = system.Wait(file, limit);
+    const Collected collected = system.CancelAndCollect(file);
+    last.count = collected.completed ? collected.count : 0;
+    // Bytes that arrived between the time-out and the cancel are kept.
+    if (collected.completed && collected.count > 0) {
+      last.wait = WaitResult::Ended;
     }
     if (succeeded(last)) {
       break;
     }
-    const std::uint32_t elapsed = system.GetTickCount() - startTick;
-    if (elapsed >= limit) {
+    // The unsigned difference stays right across a wrap of the tick count.
+    if (system.TickCount() - startTick >= limit) {
       break;
     }
   }
   return last;
 }
 
-std::int32_t FailureCode(std::uint32_t wait) {
-  return wait == WaitTimeout ? TransferTimedOut : TransferFailed;
+std::int32_t FailureCode(WaitResult wait) {
+  return wait == WaitResult::TimedOut ? TransferTimedOut : TransferFailed;
 }
 
 }  // namespace
 
-void UsePlatform(Platform& platform) {
-  state.platform = &platform;
+BackendInUse::BackendInUse(Backend& backend) : previous_(state.backend) {
+  CloseDevice();
+  state.backend = &backend;
+}
+
+BackendInUse::~BackendInUse() {
+  CloseDevice();
+  state.backend = previous_;
 }
 
 const std::string& DevicePath() {
@@ -148,7 +95,7 @@ const std::string& DevicePath() {
 }
 
 std::uint32_t TickCount() {
-  return System().GetTickCount();
+  return System().TickCount();
 }
 
 std::int32_t OpenDevice() {
@@ -157,8 +104,8 @@ std::int32_t OpenDevice() {
   if (FindDevicePath().empty()) {
     return 0;
   }
-  state.readPipeHandle = OpenPipeFile(ReadPipeSuffix, ReadPipeOpen);
-  state.writePipeHandle = OpenPipeFile(WritePipeSuffix, WritePipeOpen);
+  state.readPipeHandle = OpenPipeFile(Pipe::Read, PipeUse::Held);
+  state.writePipeHandle = OpenPipeFile(Pipe::Write, PipeUse::Held);
   if (state.readPipeHandle == InvalidHandle || state.writePipeHandle == InvalidHandle) {
     CloseIfOpen(state.readPipeHandle);
     CloseIfOpen(state.writePipeHandle);
@@ -170,10 +117,11 @@ std::int32_t OpenDevice() {
 
 void CloseDevice() {
   state.devicePath.clear();
-  DropEvent(state.readEvent, state.readOverlap);
-  DropEvent(state.writeEvent, state.writeOverlap);
-  CancelAndClose(state.readTransferHandle);
-  CancelAndClose(state.writeTransferHandle);
+  if (state.backend == nullptr) {
+    return;  // nothing can be held without a backend
+  }
+  CloseIfOpen(state.readTransferHandle);
+  CloseIfOpen(state.writeTransferHandle);
   CloseIfOpen(state.readPipeHandle);
   CloseIfOpen(state.writePipeHandle);
 }
@@ -182,22 +130,25 @@ std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t tim
   if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
-  const Direction d = ReadDirection();
-  if (!BeginTransfer(d)) {
+  Handle& file = state.readTransferHandle;
+  if (!BeginTransfer(Pipe::Read, file)) {
     return 0;
   }
-  const auto wanted = static_cast<std::uint32_t>(count);
+  const auto wanted = static_cast<std::size_t>(count);
   std::vector<std::byte> scratch(wanted);
   const Try last = TimedTransfer(
-      d, timeout, [&] { System().ReadFile(d.transferHandle, scratch.data(), wanted, d.overlap); },
-      [](const Try& t) { return t.wait == WaitObject0 && t.count > 0; });
-  EndTransfer(d);
-  if (last.wait != WaitObject0) {
+      file, timeout, [&] { System().StartRead(file, scratch); },
+      [](const Try& t) { return t.wait == WaitResult::Ended && t.count > 0; });
+  CloseIfOpen(file);
+  if (last.wait != WaitResult::Ended) {
     return FailureCode(last.wait);
   }
-  const std::uint32_t delivered = std::min(last.count, wanted);
-  std::memcpy(buffer, scratch.data(), delivered);
-  return static_cast<std::int32_t>(delivered);
+  // A reply longer than asked is not the one the caller waits for: its
+  // count tells so, and none of it is copied.
+  if (last.count <= wanted) {
+    std::memcpy(buffer, scratch.data(), last.count);
+  }
+  return static_cast<std::int32_t>(last.count);
 }
 
 std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int32_t* countWritten,
@@ -205,20 +156,18 @@ std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int3
   if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
-  const Direction d = WriteDirection();
-  if (!BeginTransfer(d)) {
+  Handle& file = state.writeTransferHandle;
+  if (!BeginTransfer(Pipe::Write, file)) {
     return 0;
   }
+  const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(buffer),
+                                         static_cast<std::size_t>(count));
   const Try last = TimedTransfer(
-      d, timeout,
-      [&] {
-        System().WriteFile(d.transferHandle, reinterpret_cast<const std::byte*>(buffer),
-                           static_cast<std::uint32_t>(count), d.overlap);
-      },
-      [](const Try& t) { return t.wait == WaitObject0; });
-  EndTransfer(d);
+      file, timeout, [&] { System().StartWrite(file, bytes); },
+      [](const Try& t) { return t.wait == WaitResult::Ended; });
+  CloseIfOpen(file);
   *countWritten = static_cast<std::int32_t>(last.count);
-  return last.wait == WaitObject0 ? 1 : FailureCode(last.wait);
+  return last.wait == WaitResult::Ended ? 1 : FailureCode(last.wait);
 }
 
 }  // namespace corvane::link

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "link/platform.h"
+#include "link/backend.h"
 
 namespace corvane::link {
 
@@ -17,8 +18,7 @@ inline constexpr std::string_view VendorToken = "VID_EC4B";
 inline constexpr std::string_view ProductToken = "PID_7A10";
 inline constexpr std::string_view ClassToken = "5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15";
 
-// Pipe files below the interface path: frames go out on PIPE00, replies come
-// back on PIPE01.
+// Pipe files below the interface path.
 inline constexpr std::string_view WritePipeSuffix = "\\PIPE00";
 inline constexpr std::string_view ReadPipeSuffix = "\\PIPE01";
 
@@ -26,15 +26,28 @@ inline constexpr std::string_view ReadPipeSuffix = "\\PIPE01";
 inline constexpr std::int32_t TransferTimedOut = -1;
 inline constexpr std::int32_t TransferFailed = -2;
 
-// The platform every link operation goes through. Must be set before the
-// first operation and outlive the link's use of it.
-void UsePlatform(Platform& platform);
+// Points the link at a backend for as long as this object lives; at its end
+// the link is closed and forgets the backend, so nothing is left pointing at
+// a backend that is gone.
+class [[nodiscard]] BackendInUse {
+ public:
+  explicit BackendInUse(Backend& backend);
+  ~BackendInUse();
+  BackendInUse(const BackendInUse&) = delete;
+  BackendInUse& operator=(const BackendInUse&) = delete;
+
+ private:
+  Backend* previous_;
+};
 
 // The connected remote's interface path in upper case; empty when none.
 const std::string& DevicePath();
 
-// The path of the first present interface that carries the three tokens,
-// upper-cased and cut at NUL; empty when none. Also stored in DevicePath.
+// The first of `paths` that carries the three tokens, upper-cased and cut at
+// NUL; empty when none does.
+std::string FirstRemotePath(const std::vector<std::string>& paths);
+// FirstRemotePath of the present interfaces of the remote's class, also
+// stored in DevicePath.
 std::string FindDevicePath();
 std::string CutAtNul(std::string_view text);
 
@@ -42,17 +55,17 @@ std::string CutAtNul(std::string_view text);
 std::int32_t OpenDevice();
 // Releases whatever the link holds; harmless on a closed link.
 void CloseDevice();
-// 1 when the last try saw the write complete (countWritten then holds the
-// count written), -1 on a time-out, -2 on another failure, 0 when no write
-// was attempted.
+// 1 when the last try saw the write end (countWritten then holds the count
+// written), -1 on a time-out, -2 on another failure, 0 when no write was
+// attempted.
 std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int32_t* countWritten,
                        std::int32_t timeout);
-// The count read and copied to the buffer, 0 when nothing was read, -1 on a
-// time-out, -2 on another failure. The buffer is written only for a count
-// above 0.
+// The count read, 0 when nothing was read, -1 on a time-out, -2 on another
+// failure. The buffer is written only for a count from 1 to `count`; a
+// longer reply gives its count and is not copied.
 std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t timeout);
 
-// The platform's 32-bit millisecond tick count.
+// The backend's 32-bit millisecond tick count.
 std::uint32_t TickCount();
 
 }  // namespace corvane::link

@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "link/device_link.h"
 #include "link/link_state.h"
@@ -26,49 +24,26 @@ bool CarriesAllTokens(const std::string& probe) {
   return true;
 }
 
-// The path of one interface as the system reports it, with the NUL and the
-// zero bytes behind it; empty when the system reports no room for a path.
-std::string InterfacePath(Platform& platform, DeviceSet set, const InterfaceRecord& record) {
-  std::uint32_t required = 0;
-  platform.SetupDiGetDeviceInterfaceDetail(set, record, {}, &required);
-  // A size that leaves no room behind the size field holds no path; one
-  // byte more than reported keeps the text NUL-terminated whatever is filled.
-  if (required <= DetailPathOffset) {
-    return {};
-  }
-  std::vector<std::byte> detail(std::size_t{required} + 1);
-  const std::uint32_t recordSize = platform.DetailRecordSize();
-  std::memcpy(detail.data(), &recordSize, sizeof recordSize);
-  platform.SetupDiGetDeviceInterfaceDetail(set, record,
-                                           std::span<std::byte>(detail.data(), required), nullptr);
-  return std::string(reinterpret_cast<const char*>(detail.data()) + DetailPathOffset,
-                     detail.size() - DetailPathOffset);
-}
-
 }  // namespace
 
 std::string CutAtNul(std::string_view text) {
   return std::string(text.substr(0, text.find('\0')));
 }
 
-std::string FindDevicePath() {
-  Platform& platform = *state.platform;
-  std::string result;
-  const DeviceSet set = platform.SetupDiGetClassDevs(InterfaceClass);
-  if (set != InvalidDeviceSet) {
-    InterfaceRecord record;
-    for (std::uint32_t index = 0;
-         platform.SetupDiEnumDeviceInterfaces(set, InterfaceClass, index, record); ++index) {
-      const std::string path = InterfacePath(platform, set, record);
-      if (CarriesAllTokens(UpperCase(path))) {
-        result = UpperCase(CutAtNul(path));
-        break;
-      }
+std::string FirstRemotePath(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (CarriesAllTokens(UpperCase(path))) {
+      return UpperCase(CutAtNul(path));
     }
-    platform.SetupDiDestroyDeviceInfoList(set);
   }
-  state.devicePath = result;
-  return result;
+  return {};
+}
+
+std::string FindDevicePath() {
+  state.devicePath = state.backend == nullptr
+                         ? std::string()
+                         : FirstRemotePath(state.backend->InterfacePaths(InterfaceClass));
+  return state.devicePath;
 }
 
 }  // namespace corvane::link

@@ -3,21 +3,17 @@
 
 #include <string>
 
-#include "link/platform.h"
+#include "link/backend.h"
 
 namespace corvane::link::detail {
 
 struct LinkState {
-  Platform* platform = nullptr;
+  Backend* backend = nullptr;
   std::string devicePath;
   Handle readPipeHandle = InvalidHandle;
   Handle writePipeHandle = InvalidHandle;
   Handle readTransferHandle = InvalidHandle;
   Handle writeTransferHandle = InvalidHandle;
-  Event readEvent = 0;
-  Event writeEvent = 0;
-  Overlap readOverlap;
-  Overlap writeOverlap;
 };
 
 extern LinkState state;

@@ -1,11 +1,10 @@
 #include <cstdint>
 
+#include "firmware/images.h"
 #include "link/device_link.h"
 #include "protocol/run_steps.h"
-#include "protocol/status_texts.h"
 #include "protocol/timeouts.h"
 #include "protocol/update_run.h"
-#include "shell/images.h"
 
 namespace corvane::protocol {
 
@@ -16,40 +15,38 @@ void TimeDelay(std::int32_t delay) {
   }
 }
 
-void UpdateWithLoader(shell::WindowOperations& window) {
-  shell::LoaderImage = shell::LoadImage(shell::LoaderImageId);
+Outcome UpdateWithLoader(WindowOperations& window) {
+  firmware::LoadLoaderImage();
   std::int32_t ProgressTotal = 0;
   const auto loaderResult = TransferImage(
-      shell::LoaderImage, LoaderTransferSize, 1, ProgressTotal, [&](std::int32_t total) {
+      firmware::LoaderImage, LoaderTransferSize, 1, ProgressTotal, [&](std::int32_t total) {
         window.SetProgressMin(0);
-        window.SetProgressMax(static_cast<float>(LoaderTransferSize + shell::MainImageSize));
+        window.SetProgressMax(static_cast<float>(LoaderTransferSize + firmware::MainImageSize));
         window.SetProgressValue(static_cast<float>(total));
       });
-  if (EndOnTransferFailure(window, loaderResult, WindowAfter::StaysOpen) ||
-      !SendEndFrame(window, LoaderEndMarkerSecond)) {
-    return;
+  if (const auto ended =
+          FinishImage(window, loaderResult, Outcome::LoaderNoReply, LoaderEndMarkerSecond)) {
+    return *ended;
   }
 
   link::CloseDevice();
   TimeDelay(LoaderRestartDelayMs);
-  const auto identity = Connect(window);
-  if (!identity) {
-    return;
+  const Connection connection = Connect(window);
+  if (const auto* ended = std::get_if<Outcome>(&connection)) {
+    return *ended;
   }
   // Only the echo is judged now: the path was chosen before the restart.
-  if (identity->Failed()) {
-    EndRun(window, IdentityFailedText, WindowAfter::Closes);
-    return;
+  if (std::get<Identity>(connection).Failed()) {
+    return EndRun(window, Outcome::IdentityFailed);
   }
 
   const auto mainResult = TransferImage(
-      shell::MainImage, shell::MainImageSize, 0, ProgressTotal,
+      firmware::MainImage, firmware::MainImageSize, 0, ProgressTotal,
       [&](std::int32_t total) { window.SetProgressValue(static_cast<float>(total)); });
-  if (EndOnTransferFailure(window, mainResult, WindowAfter::Closes) ||
-      !SendEndFrame(window, MarkerSecond)) {
-    return;
+  if (const auto ended = FinishImage(window, mainResult, Outcome::NoReply, MarkerSecond)) {
+    return *ended;
   }
-  EndRunCompleted(window);
+  return EndRun(window, Outcome::Completed);
 }
 
 }  // namespace corvane::protocol

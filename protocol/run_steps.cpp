@@ -1,7 +1,6 @@
 #include "protocol/run_steps.h"
 
 #include "link/device_link.h"
-#include "protocol/status_texts.h"
 #include "protocol/timeouts.h"
 
 namespace corvane::protocol {
@@ -18,70 +17,57 @@ bool Identity::Failed() const {
          (ident == IdentityReplySize && (reply[0] != request[0] || reply[1] != request[1]));
 }
 
-std::optional<Identity> Connect(shell::WindowOperations& window) {
+Connection Connect(WindowOperations& window) {
   if (link::OpenDevice() == 0) {
-    EndRun(window, NoDeviceText, WindowAfter::StaysOpen);
-    return std::nullopt;
+    return EndRun(window, Outcome::NoRemote);
   }
   const std::array<std::uint8_t, 1> probe{ProbeCommand};
   if (!WriteFrame(probe)) {
-    EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
-    return std::nullopt;
+    return EndRun(window, Outcome::WriteFailed);
   }
   // A read that times out or fails is no failure of the probe; one that
   // completes with nothing, or with another byte, is.
   std::array<std::uint8_t, 1> ack{};
   const std::int32_t read = link::ReadPipe(ack.data(), 1, ProbeReplyTimeoutMs);
   if (read == 0 || (read > 0 && ack[0] != ProbeAck)) {
-    EndRun(window, ProbeFailedText, WindowAfter::StaysOpen);
-    return std::nullopt;
+    return EndRun(window, Outcome::ProbeFailed);
   }
   if (!WriteFrame(IdentityRequest())) {
-    EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
-    return std::nullopt;
+    return EndRun(window, Outcome::WriteFailed);
   }
   Identity identity;
   identity.ident = link::ReadPipe(identity.reply.data(), IdentityReplySize, IdentityReplyTimeoutMs);
   return identity;
 }
 
-void EndRun(shell::WindowOperations& window, std::string_view text, WindowAfter after) {
+Outcome EndRun(WindowOperations& window, Outcome outcome) {
+  const Ending& ending = EndingOf(outcome);
   link::CloseDevice();
-  window.SetStatusText(text);
-  if (after == WindowAfter::Closes) {
+  window.SetStatusText(ending.text);
+  if (outcome == Outcome::Completed) {
+    window.SetProgressValue(0);
+  }
+  if (ending.window == WindowAfter::Closes) {
     window.CloseWindow();
   }
   link::CloseDevice();
+  return outcome;
 }
 
-bool EndOnTransferFailure(shell::WindowOperations& window, TransferResult result,
-                          WindowAfter afterNoReply) {
+std::optional<Outcome> FinishImage(WindowOperations& window, TransferResult result,
+                                   Outcome onNoReply, std::uint8_t endMarkerSecond) {
   switch (result) {
     case TransferResult::WriteFailed:
-      EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
-      return true;
+      return EndRun(window, Outcome::WriteFailed);
     case TransferResult::NoReply:
-      EndRun(window, BlockReplyFailedText, afterNoReply);
-      return true;
+      return EndRun(window, onNoReply);
     case TransferResult::Completed:
       break;
   }
-  return false;
-}
-
-bool SendEndFrame(shell::WindowOperations& window, std::uint8_t markerSecond) {
-  if (WriteFrame(EndFrame(markerSecond))) {
-    return true;
+  if (!WriteFrame(EndFrame(endMarkerSecond))) {
+    return EndRun(window, Outcome::WriteFailed);
   }
-  EndRun(window, WriteFailedText, WindowAfter::StaysOpen);
-  return false;
-}
-
-void EndRunCompleted(shell::WindowOperations& window) {
-  link::CloseDevice();
-  window.SetStatusText(CompletedText);
-  window.SetProgressValue(0);
-  link::CloseDevice();
+  return std::nullopt;
 }
 
 }  // namespace corvane::protocol

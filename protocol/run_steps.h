@@ -4,11 +4,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <span>
+#include <variant>
 
 #include "protocol/frames.h"
+#include "protocol/outcome.h"
 #include "protocol/transfer.h"
-#include "shell/window_operations.h"
+#include "protocol/window_operations.h"
 
 namespace corvane::protocol {
 
@@ -26,22 +28,19 @@ struct Identity {
   bool Failed() const;
 };
 
-// Opens the link, probes the remote and asks for its identity. When the
-// remote is absent, the probe fails or a write fails, ends the run and gives
-// nothing.
-std::optional<Identity> Connect(shell::WindowOperations& window);
+// The remote's identity, or the outcome the run ended in without it.
+using Connection = std::variant<Identity, Outcome>;
 
-enum class WindowAfter { StaysOpen, Closes };
+// Opens the link, probes the remote and asks for its identity; ends the run
+// when the remote is absent, the probe fails or a write fails.
+Connection Connect(WindowOperations& window);
 
-// Ends a run: closes the link around showing `text`.
-void EndRun(shell::WindowOperations& window, std::string_view text, WindowAfter after);
-// Ends the run when the transfer did not complete; true when it did.
-bool EndOnTransferFailure(shell::WindowOperations& window, TransferResult result,
-                          WindowAfter afterNoReply);
-// Writes the end frame of an image; ends the run and gives false when the
-// write failed.
-bool SendEndFrame(shell::WindowOperations& window, std::uint8_t markerSecond);
-// Ends a run that sent the main image and its end frame.
-void EndRunCompleted(shell::WindowOperations& window);
+// Ends a run: closes the link around showing the outcome.
+Outcome EndRun(WindowOperations& window, Outcome outcome);
+
+// After an image's transfer, writes its end frame. Gives the outcome when
+// the run ended here, nothing when it goes on.
+std::optional<Outcome> FinishImage(WindowOperations& window, TransferResult result,
+                                   Outcome onNoReply, std::uint8_t endMarkerSecond);
 
 }  // namespace corvane::protocol

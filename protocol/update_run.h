@@ -3,18 +3,19 @@
 
 #include <cstdint>
 
-#include "shell/window_operations.h"
+#include "protocol/outcome.h"
+#include "protocol/window_operations.h"
 
 namespace corvane::protocol {
 
 // Connects, probes and identifies the remote, sends the main image (by way
-// of the loader when the remote calls for it) and shows the one outcome.
-// Needs the main image loaded.
-void UpdateFirmware(shell::WindowOperations& window);
+// of the loader when the remote calls for it), shows the one outcome and
+// gives it. Needs the main image loaded.
+Outcome UpdateFirmware(WindowOperations& window);
 
 // The loader path: loader image, restart pause, reconnection, main image.
 // Called by UpdateFirmware with the link open and the handshake done.
-void UpdateWithLoader(shell::WindowOperations& window);
+Outcome UpdateWithLoader(WindowOperations& window);
 
 // The byte count of the loader image that the loader path sends.
 inline constexpr std::int32_t LoaderTransferSize = 0x4400;

@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "link/device_link.h"
 #include "sim/clock.h"
 #include "sim/scenarios.h"
 
@@ -14,8 +15,8 @@ inline constexpr std::string_view DefaultDemoScenario = "direct";
 
 class DemoRemote {
  public:
-  // Sets the scenario's world up and makes the link use its platform. The
-  // link keeps using it: this object must outlive every run.
+  // Sets the scenario's world up and makes the link use its backend for as
+  // long as this object lives.
   explicit DemoRemote(const Scenario& scenario);
   DemoRemote(const DemoRemote&) = delete;
   DemoRemote& operator=(const DemoRemote&) = delete;
@@ -23,6 +24,7 @@ class DemoRemote {
  private:
   RealClock clock_;
   World world_;
+  link::BackendInUse inUse_;
 };
 
 }  // namespace corvane::sim

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "shell/window_operations.h"
+#include "protocol/window_operations.h"
 
 namespace corvane::sim {
 
-class RecordingWindow : public shell::WindowOperations {
+class RecordingWindow : public protocol::WindowOperations {
  public:
   // Appends one line per operation to `transcript`: "status <text>",
   // "min <n>", "max <n>", "value <n>", "close-window".

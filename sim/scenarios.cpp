@@ -75,8 +75,7 @@ constexpr std::array<Scenario, 25> AllScenarios{{
          return std::nullopt;
        };
      }},
-    {"no-remote", "no interface present",
-     [](World& w) { w.platform.SetPresent(&w.remote, false); }},
+    {"no-remote", "no interface present", [](World& w) { w.backend.SetPresent(false); }},
     {"probe-nak", "the probe is answered 0xF5",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
@@ -208,13 +207,11 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-World::World(Clock& clock) : platform(clock) {
-  platform.AddInterface(std::string(RemoteInterfacePath), &remote);
-}
+World::World(Clock& clock) : backend(clock, bus, std::string(RemoteInterfacePath)) {}
 
 void PaceLikeARealRemote(World& world) {
-  world.platform.timing.writeLatencyMs = RealWriteMs;
-  world.platform.timing.emptyReadLatencyMs = RealWriteMs;
+  world.backend.timing.writeLatencyMs = RealWriteMs;
+  world.backend.timing.emptyReadLatencyMs = RealWriteMs;
   world.remote.replyDelayMs = RealProgrammingMs;
 }
 
@@ -240,14 +237,16 @@ ScenarioRun RunScenario(const Scenario& scenario, Clock& clock) {
   World world(clock);
   scenario.setUp(world);
   ScenarioRun run;
-  world.platform.onWriteCall = [&run](std::span<const std::uint8_t> bytes) {
+  world.backend.onWriteCall = [&run](std::span<const std::uint8_t> bytes) {
     run.transcript.push_back("write " + Hex(bytes));
   };
   RecordingWindow window(run.transcript);
-  link::UsePlatform(world.platform);
-  const Millis start = clock.Now();
-  protocol::UpdateFirmware(window);
-  run.elapsedMs = clock.Now() - start;
+  {
+    const link::BackendInUse inUse(world.backend);
+    const Millis start = clock.Now();
+    run.outcome = protocol::UpdateFirmware(window);
+    run.elapsedMs = clock.Now() - start;
+  }
   run.status = window.status;
   run.progressMin = window.min;
   run.progressMax = window.max;
@@ -255,11 +254,9 @@ ScenarioRun RunScenario(const Scenario& scenario, Clock& clock) {
   run.windowClosed = window.closed;
   run.images = world.remote.images();
   run.violations = world.remote.violations();
-  const auto& misuses = world.platform.misuses();
+  const auto& misuses = world.backend.misuses();
   run.violations.insert(run.violations.end(), misuses.begin(), misuses.end());
-  run.openHandles = world.platform.OpenHandles();
-  run.openEvents = world.platform.OpenEvents();
-  run.openDeviceSets = world.platform.OpenDeviceSets();
+  run.openFiles = world.backend.OpenFiles();
   return run;
 }
 

@@ -7,10 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/outcome.h"
+#include "sim/backend.h"
 #include "sim/clock.h"
-#include "sim/platform.h"
 #include "sim/recording_window.h"
 #include "sim/remote.h"
+#include "sim/remote_on_bus.h"
 
 namespace corvane::sim {
 
@@ -18,11 +20,12 @@ namespace corvane::sim {
 inline constexpr std::string_view RemoteInterfacePath =
     "\\\\?\\usb#vid_ec4b&pid_7a10#5&2f1a3c&0&1#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
 
-// One remote plugged in on a simulated platform.
+// One remote plugged in on the simulated backend.
 struct World {
   explicit World(Clock& clock);
   SimRemote remote;
-  SimPlatform platform;
+  RemoteOnBus bus{remote};
+  SimBackend backend;
 };
 
 // Gives the world the pace of a real remote, for runs on the real clock: a
@@ -43,16 +46,15 @@ std::string ScenarioList();
 // Everything one run left behind.
 struct ScenarioRun {
   std::vector<std::string> transcript;
+  protocol::Outcome outcome = protocol::Outcome::NoRemote;
   std::string status;
   float progressMin = 0;
   float progressMax = 0;
   float progressValue = 0;
   bool windowClosed = false;
   std::vector<ReceivedImage> images;
-  std::vector<std::string> violations;  // the remote's and the platform's
-  int openHandles = 0;
-  int openEvents = 0;
-  int openDeviceSets = 0;
+  std::vector<std::string> violations;  // the remote's and the backend's
+  int openFiles = 0;
   Millis elapsedMs = 0;
 };
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -7,7 +8,6 @@ namespace corvane::link {
 namespace {
 
 using sim::Answer;
-using sim::FrameKind;
 
 constexpr std::uint8_t Probe = 0xF8;
 
@@ -33,45 +33,42 @@ class PipeTransferTest : public SimTestWorld {
 };
 
 TEST_F(PipeTransferTest, ReadResults) {
+  Answer late = Reply(8);
+  late.delayMs = 1500;
   const struct {
     const char* what;
     Answer answer;
     bool raceOnTimeout;
     std::int32_t result;
-    bool retries;  // more than one ReadFile
+    std::size_t delivered;
+    bool retries;  // more than one read started
   } cases[] = {
-      {"whole reply", Reply(48), false, 48, false},
-      {"short reply: its count", Reply(10), false, 10, false},
-      {"never answered: one try, time-out", Reply(0), false, TransferTimedOut, false},
-      {"every try empty: repeats, then 0", Reply(0, sim::ReadMode::Empty), false, 0, true},
-      {"wait fails", Reply(0, sim::ReadMode::WaitFails), false, TransferFailed, true},
-      {"completed between time-out and cancel: kept", Reply(48), true, 48, false},
+      {"whole reply", Reply(48), false, 48, 48, false},
+      {"short reply: its count", Reply(10), false, 10, 10, false},
+      {"longer than asked: its count, nothing copied", Reply(49), false, 49, 0, false},
+      {"never answered: one try, time-out", Reply(0), false, TransferTimedOut, 0, false},
+      {"every try empty: repeats, then 0", Reply(0, sim::ReadMode::Empty), false, 0, 0, true},
+      {"empty, but only after the time-out: a time-out", Reply(0, sim::ReadMode::Empty), true,
+       TransferTimedOut, 0, false},
+      {"wait fails", Reply(0, sim::ReadMode::WaitFails), false, TransferFailed, 0, true},
+      {"completed between time-out and cancel: kept", Reply(48), true, 48, 48, false},
+      {"later than the time-out: not taken", late, false, TransferTimedOut, 0, false},
   };
   for (const auto& c : cases) {
     AnswerNextFrameWith(c.answer);
-    platform.faults.timeOutOnCompletion = c.raceOnTimeout;
-    const int before = platform.counts().readFile;
+    backend.faults.timeOutOnCompletion = c.raceOnTimeout;
+    const int before = backend.ReadsStarted();
     const sim::Millis start = clock.Now();
     std::array<std::uint8_t, 48> buffer;
     buffer.fill(0xEE);
     EXPECT_EQ(ReadPipe(buffer.data(), 48, 1000), c.result) << c.what;
-    EXPECT_EQ(platform.counts().readFile - before > 1, c.retries) << c.what;
-    const auto delivered = static_cast<std::size_t>(std::max(c.result, 0));
-    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A), delivered) << c.what;
-    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xEE), 48 - delivered) << c.what;
+    EXPECT_EQ(backend.ReadsStarted() - before > 1, c.retries) << c.what;
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A), c.delivered) << c.what;
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xEE), 48 - c.delivered) << c.what;
     if (c.result <= 0) {
       EXPECT_GE(clock.Now() - start, 1000u) << c.what << ": ends only after its time-out";
     }
   }
-}
-
-TEST_F(PipeTransferTest, AReplyLaterThanTheTimeOutIsNotTaken) {
-  Answer late = Reply(8);
-  late.delayMs = 1500;
-  AnswerNextFrameWith(late);
-  std::array<std::uint8_t, 8> buffer{};
-  EXPECT_EQ(ReadPipe(buffer.data(), 8, 1000), TransferTimedOut);
-  EXPECT_EQ(buffer, (std::array<std::uint8_t, 8>{}));
 }
 
 TEST_F(PipeTransferTest, WriteResults) {
@@ -99,93 +96,69 @@ TEST_F(PipeTransferTest, WriteResults) {
 TEST_F(PipeTransferTest, NothingIsAttemptedWithoutACountOrAConnection) {
   std::array<std::uint8_t, 4> buffer{1, 2, 3, 4};
   std::int32_t written = 77;
-  const int opens = platform.counts().createFile;
+  const int opens = backend.Opens();
   EXPECT_EQ(ReadPipe(buffer.data(), 0, 1000), 0);
   EXPECT_EQ(WritePipe(buffer.data(), 0, &written, 200), 0);
   CloseDevice();
   CloseDevice();
   EXPECT_EQ(ReadPipe(buffer.data(), 4, 1000), 0);
   EXPECT_EQ(WritePipe(buffer.data(), 4, &written, 200), 0);
-  EXPECT_EQ(platform.counts().createFile, opens);
-  EXPECT_EQ(platform.counts().createEvent, 0);
+  EXPECT_EQ(backend.Opens(), opens);
   EXPECT_EQ(buffer, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
   EXPECT_EQ(written, 77);
 }
 
-TEST_F(PipeTransferTest, OpenFailsWhole) {
+TEST_F(PipeTransferTest, OpenFailsWholeAndATransferWhoseFileWillNotOpenGivesZero) {
   for (const auto refused : {ReadPipeSuffix, WritePipeSuffix}) {
     CloseDevice();
-    platform.faults.refuseOpen = [refused](std::string_view name, const FileOpen& how) {
-      return !how.overlapped && name.ends_with(refused);
+    backend.faults.fails = [refused](sim::Call call, std::string_view name) {
+      return call == sim::Call::Open && name.ends_with(refused);
     };
     EXPECT_EQ(OpenDevice(), 0);
     EXPECT_EQ(DevicePath(), "");
-    EXPECT_EQ(platform.OpenHandles(), 0) << "the pipe that did open is closed again";
+    EXPECT_EQ(backend.OpenFiles(), 0) << "the pipe that did open is closed again";
   }
-}
-
-TEST_F(PipeTransferTest, AHandleLeftByATransferWithoutEventIsClosedByTheNext) {
-  platform.faults.noEvents = true;
+  backend.faults.fails = nullptr;
+  ASSERT_EQ(OpenDevice(), 1);
+  backend.faults.fails = [](sim::Call call, std::string_view) { return call == sim::Call::Open; };
   std::array<std::uint8_t, 1> buffer{};
   std::int32_t written = 0;
   EXPECT_EQ(ReadPipe(buffer.data(), 1, 1000), 0);
   EXPECT_EQ(WritePipe(&Probe, 1, &written, 200), 0);
-  EXPECT_EQ(platform.OpenHandles(), 4);
-  platform.faults.noEvents = false;
-  AnswerNextFrameWith(Reply(1));
-  EXPECT_EQ(ReadPipe(buffer.data(), 1, 1000), 1);
-  EXPECT_EQ(platform.OpenHandles(), 2);
-  EXPECT_EQ(platform.OpenEvents(), 0);
+  EXPECT_EQ(backend.OpenFiles(), 2) << "only the held pipes";
 }
 
 TEST_F(PipeTransferTest, AnUnpluggedRemoteFailsEveryTransferAtOnce) {
-  platform.SetPresent(&remote, false);
+  backend.SetPresent(false);
   std::array<std::uint8_t, 8> buffer{};
-  std::int32_t written = 0;
+  std::int32_t written = 5;
   const sim::Millis start = clock.Now();
   EXPECT_EQ(WritePipe(&Probe, 1, &written, 200), 0);
+  EXPECT_EQ(written, 5);
   EXPECT_EQ(ReadPipe(buffer.data(), 8, 2000), 0);
   EXPECT_EQ(clock.Now(), start);
 }
 
-TEST(PipeTransferClock, NoSecondTryOnceTheTickCountShowsTheWholeTimeOut) {
-  sim::VirtualClock clock(0, 0);  // readings take no time: elapsed is exactly the time-out
-  sim::World world(clock);
-  UsePlatform(world.platform);
-  ASSERT_EQ(OpenDevice(), 1);
-  std::array<std::uint8_t, 8> buffer{};
-  EXPECT_EQ(ReadPipe(buffer.data(), 8, 1000), TransferTimedOut);
-  EXPECT_EQ(world.platform.counts().readFile, 1);
-  CloseDevice();
-}
-
-TEST(PipeTransferClock, TimeOutsHoldAcrossAWrapOfTheTickCount) {
-  sim::VirtualClock clock(0xFFFFFF00u);
-  sim::World world(clock);
-  UsePlatform(world.platform);
-  ASSERT_EQ(OpenDevice(), 1);
-  std::array<std::uint8_t, 8> buffer{};
-  EXPECT_EQ(ReadPipe(buffer.data(), 8, 1000), TransferTimedOut);
-  EXPECT_GE(clock.Now(), 1000u);
-  EXPECT_LT(clock.Now(), 1010u);
-  CloseDevice();
-}
-
-TEST(PipeTransferClock, TheRealClockWaitsForRealReplies) {
-  sim::RealClock clock;
-  sim::World world(clock);
-  sim::PaceLikeARealRemote(world);
-  UsePlatform(world.platform);
-  ASSERT_EQ(OpenDevice(), 1);
-  std::int32_t written = 0;
-  std::array<std::uint8_t, 1> ack{};
-  const sim::Millis start = clock.Now();
-  ASSERT_EQ(WritePipe(&Probe, 1, &written, 200), 1);
-  EXPECT_EQ(ReadPipe(ack.data(), 1, 2000), 1);
-  EXPECT_EQ(ack[0], 0xF6);
-  EXPECT_GE(clock.Now() - start, 120u) << "the reply came no sooner than the remote sent it";
-  EXPECT_EQ(ReadPipe(ack.data(), 1, 30), TransferTimedOut);
-  CloseDevice();
+TEST(PipeTransferClock, TimeOutsHoldExactlyAndAcrossAWrapOfTheTickCount) {
+  const struct {
+    std::uint32_t tickStart;
+    std::uint32_t step;
+    int readsStarted;
+  } cases[] = {
+      {0, 0, 1},            // readings take no time: elapsed is exactly the time-out
+      {0xFFFFFF00u, 1, 1},  // the count wraps during the wait
+  };
+  for (const auto& c : cases) {
+    sim::VirtualClock clock(c.tickStart, c.step);
+    sim::World world(clock);
+    const BackendInUse inUse(world.backend);
+    ASSERT_EQ(OpenDevice(), 1);
+    std::array<std::uint8_t, 8> buffer{};
+    EXPECT_EQ(ReadPipe(buffer.data(), 8, 1000), TransferTimedOut);
+    EXPECT_EQ(world.backend.ReadsStarted(), c.readsStarted);
+    EXPECT_GE(clock.Now(), 1000u);
+    EXPECT_LT(clock.Now(), 1010u);
+  }
 }
 
 }  // namespace

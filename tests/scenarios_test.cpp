@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/status_texts.h"
+#include "firmware/images.h"
 #include "protocol/update_run.h"
-#include "shell/images.h"
 #include "sim/scenarios.h"
 #include "sim_test_world.h"
 
@@ -23,8 +22,7 @@ struct ImageSeen {
 
 struct Expected {
   std::string_view scenario;
-  std::string_view status;
-  bool windowClosed;
+  Outcome outcome;
   std::vector<ImageSeen> images;
   float progressValue;
   std::size_t writes;
@@ -37,31 +35,31 @@ const ImageSeen Loader{FrameKind::LoaderEnd, 1};
 
 // Writes: probe, identity request, blocks (with retries), end frames.
 const std::vector<Expected> Outcomes{
-    {"direct", CompletedText, false, {Main0}, 0, 23},
-    {"direct-flagged", CompletedText, false, {Main1}, 0, 23},
-    {"loader", CompletedText, false, {Loader, Main0}, 0, 31},
-    {"own-number", CompletedText, false, {Main0}, 0, 63},
-    {"no-remote", NoDeviceText, false, {}, 0, 0},
-    {"probe-nak", ProbeFailedText, false, {}, 0, 1},
-    {"probe-silent", CompletedText, false, {Main0}, 0, 23},
-    {"identity-bad-echo", IdentityFailedText, true, {}, 0, 2},
-    {"identity-bad-echo-loader", CompletedText, false, {Loader, Main0}, 0, 31},
-    {"identity-short", CompletedText, false, {Main0}, 0, 23},
-    {"identity-silent", CompletedText, false, {Main0}, 0, 23},
-    {"block-empty", BlockReplyFailedText, true, {}, 16384, 7},
-    {"block-silent", BlockReplyFailedText, true, {}, 24576, 11},
-    {"retry-then-ack", CompletedText, false, {Main0}, 0, 24},
-    {"wrong-ack-once", CompletedText, false, {Main0}, 0, 24},
-    {"slow-remote", CompletedText, false, {Main0}, 0, 23},
-    {"loader-empty", BlockReplyFailedText, false, {}, 8192, 5},
-    {"loader-gone", NoDeviceText, false, {Loader}, 17408, 8},
-    {"loader-probe-nak", ProbeFailedText, false, {Loader}, 17408, 9},
-    {"loader-identity-bad", IdentityFailedText, true, {Loader}, 17408, 10},
-    {"loader-main-empty", BlockReplyFailedText, true, {Loader}, 21504, 12},
-    {"probe-write-fails", WriteFailedText, false, {}, 0, 1},
-    {"block-short-write", WriteFailedText, false, {}, 8192, 5, 1},
-    {"end-write-fails", WriteFailedText, false, {}, 78336, 23},
-    {"loader-end-write-fails", WriteFailedText, false, {}, 17408, 8},
+    {"direct", Outcome::Completed, {Main0}, 0, 23},
+    {"direct-flagged", Outcome::Completed, {Main1}, 0, 23},
+    {"loader", Outcome::Completed, {Loader, Main0}, 0, 31},
+    {"own-number", Outcome::Completed, {Main0}, 0, 63},
+    {"no-remote", Outcome::NoRemote, {}, 0, 0},
+    {"probe-nak", Outcome::ProbeFailed, {}, 0, 1},
+    {"probe-silent", Outcome::Completed, {Main0}, 0, 23},
+    {"identity-bad-echo", Outcome::IdentityFailed, {}, 0, 2},
+    {"identity-bad-echo-loader", Outcome::Completed, {Loader, Main0}, 0, 31},
+    {"identity-short", Outcome::Completed, {Main0}, 0, 23},
+    {"identity-silent", Outcome::Completed, {Main0}, 0, 23},
+    {"block-empty", Outcome::NoReply, {}, 16384, 7},
+    {"block-silent", Outcome::NoReply, {}, 24576, 11},
+    {"retry-then-ack", Outcome::Completed, {Main0}, 0, 24},
+    {"wrong-ack-once", Outcome::Completed, {Main0}, 0, 24},
+    {"slow-remote", Outcome::Completed, {Main0}, 0, 23},
+    {"loader-empty", Outcome::LoaderNoReply, {}, 8192, 5},
+    {"loader-gone", Outcome::NoRemote, {Loader}, 17408, 8},
+    {"loader-probe-nak", Outcome::ProbeFailed, {Loader}, 17408, 9},
+    {"loader-identity-bad", Outcome::IdentityFailed, {Loader}, 17408, 10},
+    {"loader-main-empty", Outcome::NoReply, {Loader}, 21504, 12},
+    {"probe-write-fails", Outcome::WriteFailed, {}, 0, 1},
+    {"block-short-write", Outcome::WriteFailed, {}, 8192, 5, 1},
+    {"end-write-fails", Outcome::WriteFailed, {}, 78336, 23},
+    {"loader-end-write-fails", Outcome::WriteFailed, {}, 17408, 8},
 };
 
 std::size_t Count(const std::vector<std::string>& lines, std::string_view prefix) {
@@ -72,7 +70,7 @@ std::size_t Count(const std::vector<std::string>& lines, std::string_view prefix
 
 class ScenarioTest : public testing::Test {
  protected:
-  ScenarioTest() { shell::LoadMainImage(); }
+  ScenarioTest() { EXPECT_TRUE(firmware::LoadMainImage()); }
   ScenarioRun Run(std::string_view name) {
     const Scenario* scenario = FindScenario(name);
     EXPECT_NE(scenario, nullptr) << name;
@@ -86,13 +84,15 @@ TEST_F(ScenarioTest, EveryScenarioIsCheckedAndEndsInItsOneOutcome) {
   for (const auto& expected : Outcomes) {
     SCOPED_TRACE(expected.scenario);
     const ScenarioRun run = Run(expected.scenario);
-    EXPECT_EQ(run.status, expected.status);
+    const Ending& ending = EndingOf(expected.outcome);
+    EXPECT_EQ(run.outcome, expected.outcome);
+    EXPECT_EQ(run.status, ending.text);
     EXPECT_EQ(Count(run.transcript, "status "), 1u) << "exactly one outcome";
-    EXPECT_EQ(run.windowClosed, expected.windowClosed);
+    EXPECT_EQ(run.windowClosed, ending.window == WindowAfter::Closes);
     EXPECT_EQ(run.progressValue, expected.progressValue);
     EXPECT_EQ(Count(run.transcript, "write "), expected.writes);
     EXPECT_EQ(run.violations.size(), expected.violations);
-    EXPECT_EQ(run.openHandles + run.openEvents + run.openDeviceSets, 0) << "the link is closed";
+    EXPECT_EQ(run.openFiles, 0) << "the link is closed";
     const auto closing = std::find(run.transcript.begin(), run.transcript.end(), "close-window");
     EXPECT_EQ(closing == run.transcript.end() ? run.transcript.end() : closing + 1,
               run.transcript.end())
@@ -102,9 +102,9 @@ TEST_F(ScenarioTest, EveryScenarioIsCheckedAndEndsInItsOneOutcome) {
       const auto& image = run.images[i];
       EXPECT_EQ(image.end, expected.images[i].end);
       EXPECT_EQ(image.headerFlag, expected.images[i].flag);
-      const auto sent = image.end == FrameKind::LoaderEnd ? shell::LoadImage(shell::LoaderImageId)
-                                                          : shell::MainImage;
-      EXPECT_TRUE(image.bytes == sent) << "image " << i << " arrived byte for byte";
+      const auto sent = firmware::EmbeddedImage(
+          image.end == FrameKind::LoaderEnd ? firmware::LoaderImageId : firmware::MainImageId);
+      EXPECT_TRUE(std::ranges::equal(image.bytes, sent)) << "image " << i << " arrived whole";
     }
   }
 }
@@ -174,15 +174,13 @@ TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
   };
   std::vector<std::string> transcript;
   RecordingWindow window(transcript);
-  UpdateFirmware(window);
-  EXPECT_EQ(window.status, ProbeFailedText);
+  EXPECT_EQ(UpdateFirmware(window), Outcome::ProbeFailed);
   remote.answerHook = nullptr;
   transcript.clear();
-  UpdateFirmware(window);
-  EXPECT_EQ(window.status, CompletedText);
+  EXPECT_EQ(UpdateFirmware(window), Outcome::Completed);
   EXPECT_EQ(transcript.front(), "min 0") << "the old text stays until the run sets its own";
   ASSERT_EQ(remote.images().size(), 1u);
-  EXPECT_TRUE(remote.images()[0].bytes == shell::MainImage);
+  EXPECT_TRUE(remote.images()[0].bytes == firmware::MainImage);
 }
 
 TEST(TimeDelay, EndsAtTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
@@ -193,8 +191,8 @@ TEST(TimeDelay, EndsAtTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
   } cases[] = {{0, 16, 8000}, {0xFFFFF000u, 16, 8000}, {0, 1, 0}, {0xFFFFFFFFu, 1, 0}, {5, 1, -3}};
   for (const auto& c : cases) {
     VirtualClock clock(c.tickStart, c.step);
-    SimPlatform platform(clock);
-    link::UsePlatform(platform);
+    World world(clock);
+    const link::BackendInUse inUse(world.backend);
     TimeDelay(c.delay);
     // Time moves by one step per reading: the last reading was the first one
     // strictly more than the delay after the start.

@@ -26,7 +26,7 @@ class TransferTest : public SimTestWorld {
   // Opens the link and shakes hands: a transfer follows the identity
   // exchange, and a new session makes the remote count attempts afresh.
   void Connect() {
-    EXPECT_TRUE(protocol::Connect(window));
+    EXPECT_TRUE(std::holds_alternative<Identity>(protocol::Connect(window)));
     writes.clear();
     progress.clear();
   }
@@ -46,7 +46,7 @@ class TransferTest : public SimTestWorld {
     };
   }
 
-  std::vector<std::uint8_t> image = shell::LoadImage(shell::MainImageId);
+  std::vector<std::uint8_t> image = {firmware::MainImage.begin(), firmware::MainImage.end()};
   std::vector<std::int32_t> progress;
   std::vector<std::string> transcript;
   sim::RecordingWindow window{transcript};

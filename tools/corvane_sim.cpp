@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "shell/images.h"
+#include "firmware/images.h"
 #include "sim/scenarios.h"
 
 namespace {
@@ -54,7 +54,10 @@ int main(int argc, char** argv) {
               << "'; corvane-sim --list shows them\n";
     return 2;
   }
-  corvane::shell::LoadMainImage();
+  if (!corvane::firmware::LoadMainImage()) {
+    std::cerr << "corvane-sim: " << corvane::firmware::MainImageRefused << '\n';
+    return 1;
+  }
   corvane::sim::VirtualClock clock;
   PrintRun(corvane::sim::RunScenario(*scenario, clock));
   return 0;

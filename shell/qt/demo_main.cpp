@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "firmware/images.h"
 #include "shell/qt/updater_window.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
     std::cerr << "corvane-updater-demo: unknown scenario '" << name
               << "'; corvane-updater-demo --list shows them\n";
     return 2;
+  }
+
+  if (!corvane::firmware::LoadMainImage()) {
+    std::cerr << "corvane-updater-demo: " << corvane::firmware::MainImageRefused << '\n';
+    return 1;
   }
 
   QApplication app(argc, argv);

@@ -10,7 +10,6 @@
 #include <QStyle>
 
 #include "protocol/update_run.h"
-#include "shell/images.h"
 
 namespace corvane::shell {
 namespace {
@@ -59,7 +58,6 @@ QFont InstructionFont() {
 }  // namespace
 
 UpdaterWindow::UpdaterWindow() {
-  LoadMainImage();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(Text(WindowTitle));
   setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));

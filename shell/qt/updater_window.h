@@ -5,19 +5,19 @@
 
 #include <QWidget>
 
+#include "protocol/window_operations.h"
 #include "shell/progress_model.h"
 #include "shell/window_layout.h"
-#include "shell/window_operations.h"
 
 class QLabel;
 class QProgressBar;
 
 namespace corvane::shell {
 
-class UpdaterWindow final : public QWidget, public WindowOperations {
+class UpdaterWindow final : public QWidget, public protocol::WindowOperations {
  public:
-  // Loads the main image and builds the window, centred on its screen; the
-  // caller shows it.
+  // Builds the window, centred on its screen; the caller loads the main
+  // image before and shows the window.
   UpdaterWindow();
 
   void SetStatusText(std::string_view text) override;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "firmware/images.h"
 #include "protocol/update_run.h"
 #include "shell/win32/updater_window.h"
 #include "sim/demo_remote.h"
@@ -47,6 +48,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
     return Usage("unknown scenario '" + std::string(name) + "'");
+  }
+  if (!corvane::firmware::LoadMainImage()) {
+    Complain("corvane-updater-demo: " + std::string(corvane::firmware::MainImageRefused) + "\n");
+    return 1;
   }
   corvane::sim::DemoRemote remote(*scenario);
   corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware);

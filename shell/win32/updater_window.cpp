@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <string>
 
-#include "shell/images.h"
 #include "shell/win32/resource_ids.h"
 
 namespace corvane::shell::win32 {
@@ -102,8 +101,6 @@ const char* WindowClass(WNDPROC procedure) {
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(StartAction start) : start_(start) {
-  LoadMainImage();
-
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
   // A run pumps no messages. Without this, Windows would cover the window

@@ -3,26 +3,23 @@
 #pragma once
 
 #include <windows.h>
-// Names the core uses for its own functions.
-#undef CreateEvent
-#undef CreateFile
-#undef LoadImage
 
 #include <array>
 
+#include "protocol/outcome.h"
+#include "protocol/window_operations.h"
 #include "shell/progress_model.h"
 #include "shell/window_layout.h"
-#include "shell/window_operations.h"
 
 namespace corvane::shell::win32 {
 
-class UpdaterWindow final : public WindowOperations {
+class UpdaterWindow final : public protocol::WindowOperations {
  public:
   // What a click of Start runs; the programs pass protocol::UpdateFirmware.
-  using StartAction = void (*)(WindowOperations& window);
+  using StartAction = protocol::Outcome (*)(protocol::WindowOperations& window);
 
-  // Loads the main image, then opens the window centred on the screen with
-  // Start focused.
+  // Opens the window centred on the screen with Start focused. The main
+  // image is loaded before.
   explicit UpdaterWindow(StartAction start);
   ~UpdaterWindow() override;
   UpdaterWindow(const UpdaterWindow&) = delete;

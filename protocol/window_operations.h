@@ -1,10 +1,11 @@
-// What the window offers to an update run: the status line, the progress
-// bar, and closing the window.
+// What an update run shows, and where: the window's status line, its
+// progress bar, and closing it. The window implements this port; the run
+// knows nothing else of it.
 #pragma once
 
 #include <string_view>
 
-namespace corvane::shell {
+namespace corvane::protocol {
 
 class WindowOperations {
  public:
@@ -20,4 +21,4 @@ class WindowOperations {
   virtual void CloseWindow() = 0;
 };
 
-}  // namespace corvane::shell
+}  // namespace corvane::protocol

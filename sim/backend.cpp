@@ -1,0 +1,214 @@
+#include "sim/backend.h"
+
+#include <algorithm>
+
+#include "link/device_link.h"
+
+namespace corvane::sim {
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+SimBackend::SimBackend(Clock& clock, RemoteOnBus& bus, std::string path)
+    : clock_(clock), bus_(bus), path_(std::move(path)) {}
+
+void SimBackend::SetPresent(bool present) {
+  bus_.SetPresent(present);
+  for (auto& [handle, file] : files_) {
+    if (file.transfer && !Live(file)) {
+      file.transfer->ended = true;
+    }
+  }
+}
+
+bool SimBackend::Fails(Call call, std::string_view name) const {
+  return faults.fails && faults.fails(call, name);
+}
+
+bool SimBackend::Live(const File& file) {
+  return bus_.Present(clock_.Now()) && bus_.Generation() == file.generation;
+}
+
+std::vector<std::string> SimBackend::InterfacePaths(const link::Guid& interfaceClass) {
+  if (interfaceClass != link::InterfaceClass || Fails(Call::List, {}) ||
+      !bus_.Present(clock_.Now())) {
+    return {};
+  }
+  return {path_};
+}
+
+link::Handle SimBackend::OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) {
+  ++opens_;
+  const std::string_view suffix =
+      pipe == link::Pipe::Read ? link::ReadPipeSuffix : link::WritePipeSuffix;
+  if (Fails(Call::Open, name) || !bus_.Present(clock_.Now()) ||
+      !SameName(name, path_ + std::string(suffix))) {
+    return link::InvalidHandle;
+  }
+  files_.emplace(nextHandle_, File{name, pipe, use, bus_.Generation(), false, std::nullopt});
+  return nextHandle_++;
+}
+
+void SimBackend::ClosePipe(link::Handle file) {
+  if (Find(file, "ClosePipe") != nullptr) {
+    CancelAndCollect(file);
+    files_.erase(file);
+  }
+}
+
+SimBackend::File* SimBackend::Find(link::Handle file, std::string_view call) {
+  const auto found = files_.find(file);
+  if (found == files_.end()) {
+    Misuse(std::string(call) + " on a handle not open");
+    return nullptr;
+  }
+  return &found->second;
+}
+
+SimBackend::Transfer* SimBackend::Begin(link::Handle file, link::Pipe pipe, std::string_view call) {
+  File* open = Find(file, call);
+  if (open == nullptr) {
+    return nullptr;
+  }
+  if (open->use != link::PipeUse::Transfer || open->pipe != pipe) {
+    Misuse(std::string(call) + " on " + open->name + ", not opened for it");
+  }
+  if (open->transfer) {
+    Misuse(std::string(call) + " while another transfer is pending");
+  }
+  open->transfer.emplace();
+  if (!Live(*open) ||
+      Fails(pipe == link::Pipe::Read ? Call::StartRead : Call::StartWrite, open->name)) {
+    open->transfer->ended = true;  // fails at once
+  }
+  return &*open->transfer;
+}
+
+void SimBackend::StartRead(link::Handle file, std::span<std::byte> into) {
+  ++readsStarted_;
+  Transfer* transfer = Begin(file, link::Pipe::Read, "StartRead");
+  if (transfer == nullptr || transfer->ended) {
+    return;
+  }
+  transfer->isRead = true;
+  transfer->into = into;
+  const RemoteOnBus::NextRead next = bus_.Next();
+  switch (next.kind) {
+    case RemoteOnBus::ReadKind::Reply:
+      transfer->completesAt = std::max(clock_.Now(), next.readyAt);
+      break;
+    case RemoteOnBus::ReadKind::Empty:
+      transfer->completesAt = clock_.Now() + timing.emptyReadLatencyMs;
+      break;
+    case RemoteOnBus::ReadKind::Fails:
+      transfer->waitFails = true;
+      break;
+    case RemoteOnBus::ReadKind::Pending:
+      break;
+  }
+}
+
+void SimBackend::StartWrite(link::Handle file, std::span<const std::byte> from) {
+  const std::span<const std::uint8_t> frame(reinterpret_cast<const std::uint8_t*>(from.data()),
+                                            from.size());
+  File* open = Find(file, "StartWrite");
+  if (open != nullptr && onWriteCall && !open->writeTraced) {
+    onWriteCall(frame);
+    open->writeTraced = true;
+  }
+  Transfer* transfer = Begin(file, link::Pipe::Write, "StartWrite");
+  if (transfer == nullptr || transfer->ended) {
+    return;
+  }
+  transfer->frame = frame;
+  const WriteBehaviour behaviour = bus_.WriteFor(frame);
+  const auto count = static_cast<std::uint32_t>(frame.size());
+  switch (behaviour.fault) {
+    case WriteFault::None:
+    case WriteFault::Short:
+      transfer->transferred = count - std::min(behaviour.shortBy, count);
+      transfer->completesAt = clock_.Now() + timing.writeLatencyMs;
+      break;
+    case WriteFault::Stalls:
+      break;
+    case WriteFault::WaitFails:
+      transfer->waitFails = true;
+      break;
+  }
+}
+
+link::WaitResult SimBackend::Wait(link::Handle file, std::uint32_t timeoutMs) {
+  File* open = Find(file, "Wait");
+  if (open == nullptr || !open->transfer) {
+    Misuse("Wait with no transfer started");
+    return link::WaitResult::Failed;
+  }
+  Transfer& transfer = *open->transfer;
+  if (Fails(Call::Wait, open->name) || (!transfer.ended && transfer.waitFails)) {
+    return link::WaitResult::Failed;
+  }
+  if (transfer.ended) {
+    return link::WaitResult::Ended;
+  }
+  const Millis deadline = clock_.Now() + timeoutMs;
+  if (transfer.completesAt > deadline) {
+    clock_.WaitUntil(deadline);
+    return link::WaitResult::TimedOut;
+  }
+  clock_.WaitUntil(transfer.completesAt);
+  Complete(*open, transfer);
+  if (faults.timeOutOnCompletion) {
+    clock_.WaitUntil(deadline);
+    return link::WaitResult::TimedOut;
+  }
+  return link::WaitResult::Ended;
+}
+
+link::Collected SimBackend::CancelAndCollect(link::Handle file) {
+  File* open = Find(file, "CancelAndCollect");
+  if (open == nullptr || !open->transfer) {
+    return {};
+  }
+  Transfer& transfer = *open->transfer;
+  // One that finished before the cancel reached it is collected whole.
+  if (!transfer.ended && transfer.completesAt <= clock_.Now()) {
+    Complete(*open, transfer);
+  }
+  const link::Collected collected{transfer.completed,
+                                  transfer.completed ? transfer.transferred : 0};
+  open->transfer.reset();
+  return collected;
+}
+
+void SimBackend::Complete(File& file, Transfer& transfer) {
+  transfer.ended = true;
+  if (!Live(file)) {
+    return;
+  }
+  transfer.completed = true;
+  if (!transfer.isRead) {
+    // The remote takes the frame only once its write has completed.
+    bus_.Written(transfer.frame.first(transfer.transferred), transfer.completesAt);
+    return;
+  }
+  transfer.transferred = 0;
+  const RemoteOnBus::NextRead next = bus_.Next();
+  if (next.kind == RemoteOnBus::ReadKind::Reply && next.readyAt <= clock_.Now()) {
+    const std::vector<std::uint8_t> reply = bus_.TakeReply();
+    transfer.transferred = static_cast<std::uint32_t>(reply.size());
+    std::copy_n(reply.begin(), std::min(reply.size(), transfer.into.size()),
+                reinterpret_cast<std::uint8_t*>(transfer.into.data()));
+  }
+}
+
+void SimBackend::Misuse(std::string what) {
+  misuses_.push_back(std::move(what));
+}
+
+}  // namespace corvane::sim

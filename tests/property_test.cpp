@@ -1,0 +1,128 @@
+// Many seeded update runs against a remote and a backend that fail in
+// random ways at random steps. Whatever happens, a run ends in exactly one
+// outcome with the link closed, in bounded time, and reports success only
+// when the remote holds every image it was sent, whole.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "firmware/images.h"
+#include "link/device_link.h"
+#include "protocol/update_run.h"
+#include "sim/scenarios.h"
+
+namespace corvane::sim {
+namespace {
+
+using protocol::Outcome;
+
+enum class Fault {
+  CallFails,
+  ReplyShort,
+  ReplyLong,
+  ReplyLate,
+  ReplyWrong,
+  ReplyMissing,
+  Vanishes
+};
+constexpr int FaultKinds = 7;
+
+// Slowest possible run: both images' 25 blocks, each written three times
+// with every read waiting out its time-out, and the restart pause.
+constexpr Millis LongestRunMs = 25 * 3 * (200 + 2000) + 8000 + 2 * (200 + 2000 + 200 + 1000);
+
+struct Plan {
+  Fault fault;
+  int at;  // the frame, or the backend call, it strikes
+  std::uint32_t detail;
+};
+
+void Inject(World& world, const Plan& plan) {
+  if (plan.fault == Fault::CallFails) {
+    world.backend.faults.fails = [plan, calls = 0](Call call, std::string_view) mutable {
+      return ++calls == plan.at && static_cast<int>(call) == static_cast<int>(plan.detail % 5);
+    };
+    return;
+  }
+  world.remote.answerHook =
+      [plan, frames = 0](const Received&, const Answer& normal) mutable -> std::optional<Answer> {
+    if (++frames != plan.at) {
+      return std::nullopt;
+    }
+    Answer changed = normal;
+    std::vector<std::uint8_t> reply = normal.reply.value_or(std::vector<std::uint8_t>{});
+    switch (plan.fault) {
+      case Fault::ReplyShort:
+        reply.resize(reply.size() * (plan.detail % 4) / 4);
+        break;
+      case Fault::ReplyLong:
+        reply.resize(reply.size() + 1 + plan.detail % 64, 0xA5);
+        break;
+      case Fault::ReplyLate:
+        changed.delayMs = 1000 + plan.detail % 3000;
+        break;
+      case Fault::ReplyWrong:
+        if (!reply.empty()) {
+          reply[plan.detail % reply.size()] ^= static_cast<std::uint8_t>(1 + plan.detail % 255);
+        }
+        break;
+      case Fault::ReplyMissing:
+        changed.reply.reset();
+        return changed;
+      case Fault::Vanishes:
+        changed.presence = Presence::Unplugged;
+        return changed;
+      case Fault::CallFails:
+        break;
+    }
+    changed.reply = reply;
+    return changed;
+  };
+}
+
+TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyRealSuccess) {
+  ASSERT_TRUE(firmware::LoadMainImage());
+  const auto loaderImage = firmware::EmbeddedImage(firmware::LoaderImageId);
+  for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const Plan plan{static_cast<Fault>(random() % FaultKinds), static_cast<int>(random() % 40) + 1,
+                    static_cast<std::uint32_t>(random())};
+    VirtualClock clock;
+    World world(clock);
+    if (random() % 3 == 0) {
+      world.remote.identityReply = IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
+    }
+    Inject(world, plan);
+    std::vector<std::string> transcript;
+    RecordingWindow window(transcript);
+    Outcome outcome;
+    {
+      const link::BackendInUse inUse(world.backend);
+      outcome = protocol::UpdateFirmware(window);
+      EXPECT_EQ(world.backend.OpenFiles(), 0) << "the link is closed";
+    }
+    EXPECT_EQ(std::count_if(transcript.begin(), transcript.end(),
+                            [](const std::string& l) { return l.starts_with("status "); }),
+              1);
+    EXPECT_EQ(window.status, protocol::EndingOf(outcome).text);
+    EXPECT_EQ(world.backend.misuses(), std::vector<std::string>{});
+    EXPECT_LE(clock.Now(), LongestRunMs);
+    if (outcome != Outcome::Completed) {
+      continue;
+    }
+    const auto& images = world.remote.images();
+    ASSERT_FALSE(images.empty());
+    EXPECT_EQ(images.back().end, FrameKind::MainEnd);
+    EXPECT_TRUE(images.back().bytes == firmware::MainImage) << "main image whole";
+    for (const auto& image : images) {
+      if (image.end == FrameKind::LoaderEnd) {
+        EXPECT_TRUE(std::ranges::equal(image.bytes, loaderImage)) << "loader image whole";
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvane::sim
