@@ -38,10 +38,45 @@ struct Plan {
   std::uint32_t detail;
 };
 
+Answer Distorted(const Plan& plan, Answer answer) {
+  switch (plan.fault) {
+    case Fault::ReplyShort:
+      if (answer.reply) {
+        answer.reply->resize(answer.reply->size() * (plan.detail % 4) / 4);
+      }
+      break;
+    case Fault::ReplyLong:
+      if (answer.reply) {
+        answer.reply->resize(answer.reply->size() + 1 + plan.detail % 64, 0xA5);
+      }
+      break;
+    case Fault::ReplyLate:
+      answer.delayMs = 1000 + plan.detail % 3000;
+      break;
+    case Fault::ReplyWrong:
+      if (answer.reply && !answer.reply->empty()) {
+        auto& reply = *answer.reply;
+        reply[plan.detail % reply.size()] ^= static_cast<std::uint8_t>(1 + plan.detail % 255);
+      }
+      break;
+    case Fault::ReplyMissing:
+      answer.reply.reset();
+      break;
+    case Fault::Vanishes:
+      answer.presence = Presence::Unplugged;
+      break;
+    case Fault::CallFails:
+      break;
+  }
+  return answer;
+}
+
 void Inject(World& world, const Plan& plan) {
   if (plan.fault == Fault::CallFails) {
-    world.backend.faults.fails = [plan, calls = 0](Call call, std::string_view) mutable {
-      return ++calls == plan.at && static_cast<int>(call) == static_cast<int>(plan.detail % 5);
+    // The at-th call of one kind fails.
+    const auto kind = static_cast<Call>(plan.detail % 5);
+    world.backend.faults.fails = [plan, kind, calls = 0](Call call, std::string_view) mutable {
+      return call == kind && ++calls == plan.at;
     };
     return;
   }
@@ -50,34 +85,7 @@ void Inject(World& world, const Plan& plan) {
     if (++frames != plan.at) {
       return std::nullopt;
     }
-    Answer changed = normal;
-    std::vector<std::uint8_t> reply = normal.reply.value_or(std::vector<std::uint8_t>{});
-    switch (plan.fault) {
-      case Fault::ReplyShort:
-        reply.resize(reply.size() * (plan.detail % 4) / 4);
-        break;
-      case Fault::ReplyLong:
-        reply.resize(reply.size() + 1 + plan.detail % 64, 0xA5);
-        break;
-      case Fault::ReplyLate:
-        changed.delayMs = 1000 + plan.detail % 3000;
-        break;
-      case Fault::ReplyWrong:
-        if (!reply.empty()) {
-          reply[plan.detail % reply.size()] ^= static_cast<std::uint8_t>(1 + plan.detail % 255);
-        }
-        break;
-      case Fault::ReplyMissing:
-        changed.reply.reset();
-        return changed;
-      case Fault::Vanishes:
-        changed.presence = Presence::Unplugged;
-        return changed;
-      case Fault::CallFails:
-        break;
-    }
-    changed.reply = reply;
-    return changed;
+    return Distorted(plan, normal);
   };
 }
 
