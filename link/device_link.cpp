@@ -32,12 +32,20 @@ void CloseIfOpen(Handle& file) {
   }
 }
 
-// Opens the call's own transfer file; false when it cannot be opened.
-bool BeginTransfer(Pipe pipe, Handle& file) {
-  CloseIfOpen(file);
-  file = OpenPipeFile(pipe, PipeUse::Transfer);
-  return file != InvalidHandle;
-}
+// The pipe file one ReadPipe or WritePipe call makes its tries through,
+// closed when the call returns.
+class TransferFile {
+ public:
+  explicit TransferFile(Pipe pipe) : handle_(OpenPipeFile(pipe, PipeUse::Transfer)) {}
+  ~TransferFile() { CloseIfOpen(handle_); }
+  TransferFile(const TransferFile&) = delete;
+  TransferFile& operator=(const TransferFile&) = delete;
+
+  Handle handle() const { return handle_; }
+
+ private:
+  Handle handle_;
+};
 
 struct Try {
   WaitResult wait = WaitResult::Failed;
@@ -120,8 +128,6 @@ void CloseDevice() {
   if (state.backend == nullptr) {
     return;  // nothing can be held without a backend
   }
-  CloseIfOpen(state.readTransferHandle);
-  CloseIfOpen(state.writeTransferHandle);
   CloseIfOpen(state.readPipeHandle);
   CloseIfOpen(state.writePipeHandle);
 }
@@ -130,16 +136,15 @@ std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t tim
   if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
-  Handle& file = state.readTransferHandle;
-  if (!BeginTransfer(Pipe::Read, file)) {
+  const TransferFile file(Pipe::Read);
+  if (file.handle() == InvalidHandle) {
     return 0;
   }
   const auto wanted = static_cast<std::size_t>(count);
   std::vector<std::byte> scratch(wanted);
   const Try last = TimedTransfer(
-      file, timeout, [&] { System().StartRead(file, scratch); },
+      file.handle(), timeout, [&] { System().StartRead(file.handle(), scratch); },
       [](const Try& t) { return t.wait == WaitResult::Ended && t.count > 0; });
-  CloseIfOpen(file);
   if (last.wait != WaitResult::Ended) {
     return FailureCode(last.wait);
   }
@@ -156,16 +161,15 @@ std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int3
   if (count <= 0 || state.devicePath.empty()) {
     return 0;
   }
-  Handle& file = state.writeTransferHandle;
-  if (!BeginTransfer(Pipe::Write, file)) {
+  const TransferFile file(Pipe::Write);
+  if (file.handle() == InvalidHandle) {
     return 0;
   }
   const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(buffer),
                                          static_cast<std::size_t>(count));
   const Try last = TimedTransfer(
-      file, timeout, [&] { System().StartWrite(file, bytes); },
+      file.handle(), timeout, [&] { System().StartWrite(file.handle(), bytes); },
       [](const Try& t) { return t.wait == WaitResult::Ended; });
-  CloseIfOpen(file);
   *countWritten = static_cast<std::int32_t>(last.count);
   return last.wait == WaitResult::Ended ? 1 : FailureCode(last.wait);
 }

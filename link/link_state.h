@@ -10,10 +10,10 @@ namespace corvane::link::detail {
 struct LinkState {
   Backend* backend = nullptr;
   std::string devicePath;
+  // Held from OpenDevice to CloseDevice; each transfer opens a file of its
+  // own for the length of its call.
   Handle readPipeHandle = InvalidHandle;
   Handle writePipeHandle = InvalidHandle;
-  Handle readTransferHandle = InvalidHandle;
-  Handle writeTransferHandle = InvalidHandle;
 };
 
 extern LinkState state;

@@ -89,6 +89,21 @@ void Inject(World& world, const Plan& plan) {
   };
 }
 
+// Notes how many pipe files are open whenever the run shows its outcome.
+class WatchingWindow final : public RecordingWindow {
+ public:
+  WatchingWindow(std::vector<std::string>& transcript, const SimBackend& backend)
+      : RecordingWindow(transcript), backend_(backend) {}
+  void SetStatusText(std::string_view text) override {
+    filesOpenAtStatus = backend_.OpenFiles();
+    RecordingWindow::SetStatusText(text);
+  }
+  int filesOpenAtStatus = -1;
+
+ private:
+  const SimBackend& backend_;
+};
+
 TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyRealSuccess) {
   ASSERT_TRUE(firmware::LoadMainImage());
   const auto loaderImage = firmware::EmbeddedImage(firmware::LoaderImageId);
@@ -104,7 +119,7 @@ TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyReal
     }
     Inject(world, plan);
     std::vector<std::string> transcript;
-    RecordingWindow window(transcript);
+    WatchingWindow window(transcript, world.backend);
     Outcome outcome;
     {
       const link::BackendInUse inUse(world.backend);
@@ -115,6 +130,7 @@ TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyReal
                             [](const std::string& l) { return l.starts_with("status "); }),
               1);
     EXPECT_EQ(window.status, protocol::EndingOf(outcome).text);
+    EXPECT_EQ(window.filesOpenAtStatus, 0) << "the link is closed before the outcome shows";
     EXPECT_EQ(world.backend.misuses(), std::vector<std::string>{});
     EXPECT_LE(clock.Now(), LongestRunMs);
     if (outcome != Outcome::Completed) {

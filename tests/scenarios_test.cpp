@@ -157,7 +157,10 @@ TEST_F(ScenarioTest, LoaderRunSendsLoaderThenMainAcrossTheRestart) {
   EXPECT_EQ(values[5], "21504");
   EXPECT_EQ(values[24], "95744");
   EXPECT_EQ(values[25], "0");
-  EXPECT_EQ(Count(run.transcript, "max 95744"), 5u) << "the range is set by loader blocks only";
+  EXPECT_EQ(Count(run.transcript, "min 0"), 5u) << "the range is set by loader blocks only";
+  EXPECT_EQ(Count(run.transcript, "max 95744"), 5u);
+  EXPECT_EQ(Count(run.transcript, "min "), 5u);
+  EXPECT_EQ(Count(run.transcript, "max "), 5u);
   EXPECT_GT(run.elapsedMs, 8000u) << "the restart pause";
 }
 

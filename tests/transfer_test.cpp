@@ -103,6 +103,8 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
          return Reply({0xAD, 0xFA, 0, 0, 0});
        },
        TransferResult::Completed, 3},
+      {"one byte each time: replies, though none acknowledges",
+       [](const Received&) -> Hook { return Reply({0xAD}); }, TransferResult::Completed, 3},
       {"number with its top bit set",
        [](const Received&) -> Hook { return Reply(sim::BlockReplyWith(0x8002)); },
        TransferResult::Completed, 3},
@@ -133,6 +135,11 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
         std::all_of(writes.begin(), writes.end(), [&](const auto& w) { return w == writes[0]; }))
         << c.what << ": a retry must resend the same frame";
   }
+}
+
+TEST_F(TransferTest, NeverSendsPastTheImage) {
+  EXPECT_EQ(Transfer(static_cast<std::int32_t>(image.size()) + 1), TransferResult::WriteFailed);
+  EXPECT_TRUE(writes.empty());
 }
 
 TEST_F(TransferTest, AFailedWriteIsNeverRetriedAndReportsNoProgress) {
