@@ -14,7 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "shell/images.h"
+#include "firmware/images.h"
+#include "protocol/update_run.h"
 #include "shell/window_layout.h"
 #include "usb_remote_testbed.h"
 
@@ -40,55 +41,39 @@ std::string Output(const std::string& command) {
   return pclose(pipe) == 0 ? output : std::string();
 }
 
-// A control's centre in window coordinates at 96 dots per inch, Xvfb's.
-std::string CentreOf(shell::ControlId id) {
+// Clicks a control of the window, at its centre at Xvfb's 96 dots per inch.
+bool Click(const std::string& window, shell::ControlId id) {
   const shell::TwipsRect rect = shell::ClientRect(shell::ControlFor(id));
   const auto pixels = [](int twips) {
     return std::to_string(shell::TwipsToPixels(twips, shell::DesignDpi));
   };
-  return pixels(rect.left + rect.width / 2) + " " + pixels(rect.top + rect.height / 2);
+  const std::string command = "xdotool mousemove --window " + window + " " +
+                              pixels(rect.left + rect.width / 2) + " " +
+                              pixels(rect.top + rect.height / 2) + " click 1";
+  return std::system(command.c_str()) == 0;
 }
 
-std::string Describe(const sim::Received& frame) {
-  switch (frame.kind) {
-    case sim::FrameKind::Probe:
-      return "probe";
-    case sim::FrameKind::IdentityRequest:
-      return "identity request";
-    case sim::FrameKind::Block:
-      return "block " + std::to_string(frame.block);
-    case sim::FrameKind::MainEnd:
-      return "main end";
-    case sim::FrameKind::LoaderEnd:
-      return "loader end";
-    case sim::FrameKind::Unknown:
-      break;
-  }
-  return "unknown";
-}
-
-class UpdaterProgram {
+class Program {
  public:
-  UpdaterProgram() {
+  Program() {
     char* argv[] = {const_cast<char*>(CORVANE_UPDATER), nullptr};
     started_ = posix_spawn(&pid_, CORVANE_UPDATER, nullptr, nullptr, argv, environ) == 0;
   }
-  ~UpdaterProgram() {
-    if (!ended_ && started_) {
+  ~Program() {
+    if (started_ && !ended_) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
   }
-  UpdaterProgram(const UpdaterProgram&) = delete;
-  UpdaterProgram& operator=(const UpdaterProgram&) = delete;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
 
   bool started() const { return started_; }
 
   // The exit status once the program has ended within `limit`.
   std::optional<int> WaitForEnd(Clock::duration limit) {
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    while (Clock::now() < deadline) {
+    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline;) {
+      int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         ended_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -104,59 +89,72 @@ class UpdaterProgram {
   bool ended_ = false;
 };
 
-TEST(UpdaterProgram, FindsTheRemoteAndStartSendsItADirectUpdate) {
+struct Image {
+  sim::FrameKind end;
+  bool afterRestart;
+  std::vector<std::uint8_t> bytes;
+};
+
+std::vector<std::uint8_t> Embedded(int id, std::int32_t count) {
+  const auto image = firmware::EmbeddedImage(id).first(static_cast<std::size_t>(count));
+  return {image.begin(), image.end()};
+}
+
+struct Path {
+  const char* name;
+  bool needsLoader;
+};
+
+class UpdaterProgram : public testing::TestWithParam<Path> {};
+
+TEST_P(UpdaterProgram, StartUpdatesTheRemoteAndExitEnds) {
   sim::SimRemote remote;
-  std::vector<std::string> frames;  // as the remote took them
-  remote.answerHook = [&frames](const sim::Received& frame,
-                                const sim::Answer&) -> std::optional<sim::Answer> {
-    frames.push_back(Describe(frame));
-    return std::nullopt;
-  };
+  std::vector<Image> expected;
+  if (GetParam().needsLoader) {
+    remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
+    expected.push_back({sim::FrameKind::LoaderEnd, false,
+                        Embedded(firmware::LoaderImageId, protocol::LoaderTransferSize)});
+  }
+  // After the loader, only a remote that left and came back takes the main
+  // image as one that restarted.
+  expected.push_back({sim::FrameKind::MainEnd, GetParam().needsLoader,
+                      Embedded(firmware::MainImageId, firmware::MainImageBytes)});
   usbtest::UsbRemoteTestbed bus(remote);
 
-  UpdaterProgram program;
+  Program program;
   ASSERT_TRUE(program.started());
-  const std::string window =
+  std::string window =
       Output("timeout 30 xdotool search --sync --onlyvisible --name '^Corvane Firmware Updater'");
   ASSERT_FALSE(window.empty()) << "the window did not appear";
-  const std::string click =
-      "xdotool mousemove --window " + window.substr(0, window.find('\n')) + " ";
-  EXPECT_TRUE(bus.WithRemote([&](const sim::SimRemote&) { return frames.empty(); }))
-      << "the remote was sent frames before Start";
-  const auto holdsBeforeStart = bus.Holds();
-  EXPECT_EQ(holdsBeforeStart.claimedInterfaces, 0) << "the remote was claimed before Start";
-  EXPECT_EQ(holdsBeforeStart.urbsInFlight, 0u) << "a transfer was queued before Start";
+  window.resize(window.find('\n'));
+  EXPECT_EQ(bus.Holds().claimsMade, 0) << "the remote was claimed before Start";
 
-  ASSERT_EQ(std::system((click + CentreOf(shell::ControlId::StartButton) + " click 1").c_str()), 0);
-  const auto deadline = Clock::now() + 30s;
-  auto done = [&] {
-    return bus.WithRemote([](const sim::SimRemote& r) { return !r.images().empty(); }) &&
-           bus.Holds().claimedInterfaces == 0;  // the run closed the link
+  ASSERT_TRUE(Click(window, shell::ControlId::StartButton));
+  const auto done = [&] {
+    return bus.WithRemote([&](const sim::SimRemote& r) {
+      return r.images().size() == expected.size();
+    }) && bus.Holds().claimedInterfaces == 0;  // the run closed the link
   };
-  while (!done() && Clock::now() < deadline) {
+  for (const auto deadline = Clock::now() + 60s; !done() && Clock::now() < deadline;) {
     std::this_thread::sleep_for(100ms);
   }
-  ASSERT_TRUE(done()) << "no image arrived, or the link stayed open";
-
-  ASSERT_EQ(std::system((click + CentreOf(shell::ControlId::ExitButton) + " click 1").c_str()), 0);
+  ASSERT_TRUE(done()) << "the images did not arrive, or the link stayed open";
+  ASSERT_TRUE(Click(window, shell::ControlId::ExitButton));
   EXPECT_EQ(program.WaitForEnd(20s), std::optional<int>(0));
 
-  std::vector<std::string> expected{"probe", "identity request"};
-  for (int block = 1; block <= 20; ++block) {
-    expected.push_back("block " + std::to_string(block));
-  }
-  expected.push_back("main end");
-  std::vector<std::uint8_t> mainImage = shell::LoadImage(shell::MainImageId);
-  mainImage.resize(shell::MainImageBytes);
   bus.WithRemote([&](const sim::SimRemote& r) {
-    EXPECT_EQ(frames, expected);
     EXPECT_EQ(r.violations(), std::vector<std::string>{});
-    ASSERT_EQ(r.images().size(), 1u);
-    EXPECT_EQ(r.images()[0].end, sim::FrameKind::MainEnd);
-    EXPECT_EQ(r.images()[0].headerFlag, 0);
-    EXPECT_TRUE(r.images()[0].bytes == mainImage);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(r.images()[i].end, expected[i].end) << i;
+      EXPECT_EQ(r.images()[i].afterRestart, expected[i].afterRestart) << i;
+      EXPECT_TRUE(r.images()[i].bytes == expected[i].bytes) << "image " << i << " byte for byte";
+    }
   });
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, UpdaterProgram,
+                         testing::Values(Path{"direct", false}, Path{"loader", true}),
+                         [](const testing::TestParamInfo<Path>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace corvane

@@ -1,36 +1,26 @@
-// The libusb link at the level of its operations, against the simulated
-// remote on a simulated USB bus.
+// What only the libusb backend does, against the simulated remote on a
+// simulated USB bus: paths and pipe files from descriptors, one claim per
+// connection, a remote that comes and goes, and a user without access.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "link/device_link.h"
-#include "link/libusb/libusb_platform.h"
-#include "protocol/status_texts.h"
-#include "protocol/update_run.h"
-#include "shell/images.h"
-#include "sim/recording_window.h"
+#include "link/libusb/libusb_backend.h"
 #include "usb_remote_testbed.h"
 
 namespace corvane {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view RemotePath =
     "\\\\?\\USB#VID_EC4B&PID_7A10#1-1.4#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";
 
 class UsbLinkTest : public testing::Test {
  protected:
-  UsbLinkTest() { link::UsePlatform(platform); }
   ~UsbLinkTest() override {
     link::CloseDevice();
     const auto holds = bus.Holds();
@@ -38,32 +28,25 @@ class UsbLinkTest : public testing::Test {
     EXPECT_EQ(holds.urbsInFlight, 0u);
   }
 
-  std::vector<std::string> Paths() {
-    std::vector<std::string> paths;
-    const link::DeviceSet set = platform.SetupDiGetClassDevs(link::InterfaceClass);
-    link::InterfaceRecord record;
-    for (std::uint32_t i = 0;
-         platform.SetupDiEnumDeviceInterfaces(set, link::InterfaceClass, i, record); ++i) {
-      std::uint32_t size = 0;
-      platform.SetupDiGetDeviceInterfaceDetail(set, record, {}, &size);
-      std::vector<std::byte> detail(size);
-      const std::uint32_t sizeField = platform.DetailRecordSize();
-      std::memcpy(detail.data(), &sizeField, sizeof sizeField);
-      platform.SetupDiGetDeviceInterfaceDetail(set, record, detail, nullptr);
-      paths.emplace_back(reinterpret_cast<const char*>(detail.data()) + link::DetailPathOffset);
-    }
-    platform.SetupDiDestroyDeviceInfoList(set);
-    return paths;
+  // A probe goes out and its acknowledgement comes back.
+  static void ExpectProbeAnswered() {
+    const std::uint8_t probe = 0xF8;
+    std::int32_t written = 0;
+    EXPECT_EQ(link::WritePipe(&probe, 1, &written, 500), 1);
+    std::uint8_t reply = 0;
+    EXPECT_EQ(link::ReadPipe(&reply, 1, 2000), 1);
+    EXPECT_EQ(reply, 0xF6);
   }
 
   sim::SimRemote remote;
   usbtest::UsbRemoteTestbed bus{remote};
   std::ostringstream diagnostics;
-  link::LibusbPlatform platform{diagnostics};
+  link::LibusbBackend backend{diagnostics};
+  link::BackendInUse inUse{backend};
 };
 
 TEST_F(UsbLinkTest, EveryDeviceHasAPathAndOnlyTheRemoteCarriesTheClass) {
-  auto paths = Paths();
+  auto paths = backend.InterfacePaths(link::InterfaceClass);
   std::sort(paths.begin(), paths.end());
   EXPECT_EQ(paths, (std::vector<std::string>{
                        "\\\\?\\usb#vid_05e3&pid_0608#1-1",
@@ -92,119 +75,60 @@ TEST_F(UsbLinkTest, PipeFilesAreTheInterfaceEndpointsInDescriptorOrder) {
       {"\\\\?\\USB#VID_05E3&PID_0608#1-1\\PIPE00", false},  // the hub has no pipes
   };
   for (const auto& c : cases) {
-    const link::Handle file = platform.CreateFile(c.name, {});
+    const link::Handle file = backend.OpenPipe(c.name, link::Pipe::Read, link::PipeUse::Transfer);
     EXPECT_EQ(file != link::InvalidHandle, c.opens) << c.name;
-    if (file != link::InvalidHandle) {
-      platform.CloseHandle(file);
-    }
+    backend.ClosePipe(file);
   }
 }
 
-TEST_F(UsbLinkTest, ARemotePluggedInLaterIsFoundByTheNextOpen) {
-  bus.Unplug();
-  EXPECT_EQ(link::OpenDevice(), 0);
-  bus.Plug();
-  EXPECT_EQ(link::OpenDevice(), 1);
-  EXPECT_EQ(link::DevicePath(), RemotePath);
-  EXPECT_EQ(bus.Holds().claimedInterfaces, 1) << "both pipe files share one claim";
+TEST_F(UsbLinkTest, OneClaimServesAConnectionAndARemotePluggedInAgainIsFoundAnew) {
+  ASSERT_EQ(link::OpenDevice(), 1);
+  ExpectProbeAnswered();
+  ExpectProbeAnswered();
+  EXPECT_EQ(bus.Holds().claimsMade, 1) << "the held pipes' claim serves every transfer";
   link::CloseDevice();
   EXPECT_EQ(bus.Holds().claimedInterfaces, 0);
-}
 
-TEST_F(UsbLinkTest, ProbeAndReplyCrossThePipes) {
-  ASSERT_EQ(link::OpenDevice(), 1);
-  const std::uint8_t probe = 0xF8;
-  std::int32_t written = 0;
-  EXPECT_EQ(link::WritePipe(&probe, 1, &written, 200), 1);
-  EXPECT_EQ(written, 1);
-  std::array<std::uint8_t, 8> reply{};
-  EXPECT_EQ(link::ReadPipe(reply.data(), 1, 2000), 1);
-  EXPECT_EQ(reply[0], 0xF6);
-}
-
-TEST_F(UsbLinkTest, AReadWithNoReplyTimesOutAndLeavesTheBufferAlone) {
-  ASSERT_EQ(link::OpenDevice(), 1);
-  std::array<std::uint8_t, 8> reply;
-  reply.fill(0x5A);
-  const auto start = Clock::now();
-  EXPECT_EQ(link::ReadPipe(reply.data(), 8, 100), link::TransferTimedOut);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(100));
-  EXPECT_EQ(reply[0], 0x5A);
-  EXPECT_EQ(bus.Holds().urbsInFlight, 0u) << "the cancelled read was given back";
-}
-
-// Thread CPU time: a wait that spins shows up here, one that blocks does not.
-std::chrono::nanoseconds ThreadCpuTime() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
-TEST_F(UsbLinkTest, AWaitWithNothingToHandleSleepsInLibusb) {
-  // With no device node open (umockdev's nodes always read ready), libusb's
-  // poll has nothing to wake it before the time-out.
   bus.Unplug();
-  const link::Event event = platform.CreateEvent();
-  platform.ResetEvent(event);
-  const auto cpuBefore = ThreadCpuTime();
-  const auto start = Clock::now();
-  EXPECT_EQ(platform.WaitForSingleObject(event, 300), link::WaitTimeout);
-  const auto waited = Clock::now() - start;
-  const auto busy = ThreadCpuTime() - cpuBefore;
-  platform.CloseEvent(event);
-  EXPECT_GE(waited, std::chrono::milliseconds(300));
-  EXPECT_LT(busy * 4, waited) << "the wait blocks rather than spins";
-}
-
-TEST_F(UsbLinkTest, ARemoteThatVanishesFailsTheTransfersCleanly) {
-  ASSERT_EQ(link::OpenDevice(), 1);
-  bus.Unplug();
-  const std::uint8_t probe = 0xF8;
-  std::int32_t written = -1;
-  const std::int32_t result = link::WritePipe(&probe, 1, &written, 200);
-  EXPECT_FALSE(result == 1 && written == 1) << "no write completes on a device gone";
-  std::array<std::uint8_t, 8> reply{};
-  EXPECT_LE(link::ReadPipe(reply.data(), 8, 100), 0);
-  link::CloseDevice();
   EXPECT_EQ(link::OpenDevice(), 0);
+  bus.Plug();  // a new device number: a new device at the same place
+  ASSERT_EQ(link::OpenDevice(), 1);
+  EXPECT_EQ(link::DevicePath(), RemotePath);
+  ExpectProbeAnswered();
+  EXPECT_EQ(bus.Holds().claimsMade, 2);
 }
 
 TEST_F(UsbLinkTest, ARemoteNotOpenToTheUserIsNoDeviceWithOneLineSayingWhy) {
   bus.RefuseAccess();
-  shell::LoadMainImage();
-  std::vector<std::string> transcript;
-  sim::RecordingWindow window(transcript);
-  protocol::UpdateFirmware(window);
-  protocol::UpdateFirmware(window);
+  EXPECT_EQ(link::OpenDevice(), 0);
+  EXPECT_EQ(link::OpenDevice(), 0);
   bus.AllowAccess();
-  EXPECT_EQ(window.status, protocol::NoDeviceText);
-  EXPECT_FALSE(window.closed);
   const std::string said = diagnostics.str();
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   for (const char* part : {"EC4B:7A10", "bus 1 port 1.4", "70-corvane-remote.rules"}) {
     EXPECT_NE(said.find(part), std::string::npos) << part << " in: " << said;
   }
-  bus.WithRemote([](const sim::SimRemote& r) { EXPECT_TRUE(r.images().empty()); });
 }
 
-TEST_F(UsbLinkTest, AnotherProcessUpdatesTheRemoteThisOnePresents) {
-  // The updater runs in a process of its own; its device access reaches
-  // this process's testbed through umockdev's sockets, buffers included.
-  FILE* child = popen(CORVANE_USB_UPDATE_CHILD, "r");
-  ASSERT_NE(child, nullptr);
-  std::string output;
-  std::array<char, 256> chunk;
-  while (fgets(chunk.data(), static_cast<int>(chunk.size()), child) != nullptr) {
-    output += chunk.data();
+TEST_F(UsbLinkTest, ABackendEndingWithPipesOpenAndAReadPendingGivesEverythingBack) {
+  {
+    std::array<std::byte, 8> into{};  // outlives the backend's transfer
+    std::ostringstream unused;
+    link::LibusbBackend ending(unused);
+    const std::string path(RemotePath);
+    const link::Handle out =
+        ending.OpenPipe(path + "\\PIPE00", link::Pipe::Write, link::PipeUse::Held);
+    const link::Handle in =
+        ending.OpenPipe(path + "\\PIPE01", link::Pipe::Read, link::PipeUse::Transfer);
+    ASSERT_NE(in, link::InvalidHandle);
+    ASSERT_NE(out, link::InvalidHandle);
+    ending.StartRead(in, into);
+    EXPECT_EQ(ending.Wait(in, 50), link::WaitResult::TimedOut);
+    EXPECT_EQ(bus.Holds().urbsInFlight, 1u);
   }
-  EXPECT_EQ(pclose(child), 0);
-  EXPECT_EQ(output, std::string(protocol::CompletedText) + "\n");
-  shell::LoadMainImage();
-  bus.WithRemote([](const sim::SimRemote& r) {
-    ASSERT_EQ(r.images().size(), 1u);
-    EXPECT_TRUE(r.images()[0].bytes == shell::MainImage);
-    EXPECT_TRUE(r.violations().empty());
-  });
+  const auto holds = bus.Holds();
+  EXPECT_EQ(holds.claimedInterfaces, 0);
+  EXPECT_EQ(holds.urbsInFlight, 0u);
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ std::string Description(const std::string& syspath, int device, const std::strin
 }
 
 constexpr const char* RemoteSyspath = "/devices/usb1/1-1/1-1.4";
+constexpr int FirstRemoteDevice = 3;  // after the root hub and the hub
 
 void AddFromString(UMockdevTestbed* testbed, const std::string& description) {
   GError* error = nullptr;
@@ -85,10 +86,10 @@ UMockdevTestbed* NewTestbed() {
 }  // namespace
 
 UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
-    : remote_(remote), testbed_(NewTestbed()), usbdevfs_(remote, mutex_) {
+    : onBus_(remote), testbed_(NewTestbed()), usbdevfs_(onBus_, clock_, mutex_) {
   AddFromString(testbed_, Description("/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors));
   AddFromString(testbed_, Description("/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors));
-  usbdevfs_.onLeaving = [this](sim::Presence presence) { Leaving(presence); };
+  usbdevfs_.onLeaving = [this] { restartChanged_.notify_all(); };
   // A throwing Plug() must not leave a joinable thread behind.
   Plug();
   restarts_ = std::thread([this] { RunRestarts(); });
@@ -106,23 +107,29 @@ UsbRemoteTestbed::~UsbRemoteTestbed() {
     std::lock_guard lock(mutex_);
     UnplugLocked();
   }
+  // Nodes stay answered after an unplug, so that what was open on them
+  // fails as on a real bus.
+  for (int device = FirstRemoteDevice; device <= deviceNumber_; ++device) {
+    umockdev_testbed_detach_ioctl(testbed_, ("/dev/" + Node(device)).c_str(), nullptr);
+  }
   g_object_unref(testbed_);
 }
 
 void UsbRemoteTestbed::Plug() {
   std::lock_guard lock(mutex_);
+  onBus_.SetPresent(true);
   PlugLocked();
 }
 
 void UsbRemoteTestbed::Unplug() {
   std::lock_guard lock(mutex_);
-  returnAt_.reset();
+  onBus_.SetPresent(false);
   UnplugLocked();
 }
 
 UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds() {
   std::lock_guard lock(mutex_);
-  return {usbdevfs_.ClaimedInterfaces(), usbdevfs_.UrbsInFlight()};
+  return {usbdevfs_.ClaimedInterfaces(), usbdevfs_.UrbsInFlight(), usbdevfs_.ClaimsMade()};
 }
 
 void UsbRemoteTestbed::PlugLocked() {
@@ -152,7 +159,6 @@ void UsbRemoteTestbed::UnplugLocked() {
   const std::string full = "/sys" + syspath_;
   umockdev_testbed_uevent(testbed_, full.c_str(), "remove");
   umockdev_testbed_remove_device(testbed_, full.c_str());
-  umockdev_testbed_detach_ioctl(testbed_, devnode_.c_str(), nullptr);
   usbdevfs_.Disconnect();
   syspath_.clear();
 }
@@ -172,34 +178,18 @@ void UsbRemoteTestbed::AllowAccess() {
   OverrideFilePermissions(true);
 }
 
-void UsbRemoteTestbed::Leaving(sim::Presence presence) {
-  // Called with the mutex held, on the handler thread.
-  unplugRequested_ = true;
-  const auto& delay = remote_.restartDelayMs;
-  if (presence == sim::Presence::Restarts && delay) {
-    returnAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(*delay);
-  }
-  restartChanged_.notify_all();
-}
-
 void UsbRemoteTestbed::RunRestarts() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    if (unplugRequested_) {
-      unplugRequested_ = false;
-      UnplugLocked();
-      continue;
+    const sim::Millis now = clock_.Now();
+    const bool present = onBus_.Present(now);
+    if (present != !syspath_.empty()) {
+      present ? PlugLocked() : UnplugLocked();
+    } else if (!present && onBus_.ReturnsAt() != sim::Never) {
+      restartChanged_.wait_for(lock, std::chrono::milliseconds(onBus_.ReturnsAt() - now));
+    } else {
+      restartChanged_.wait(lock);
     }
-    if (returnAt_) {
-      if (restartChanged_.wait_until(lock, *returnAt_) == std::cv_status::timeout && returnAt_ &&
-          std::chrono::steady_clock::now() >= *returnAt_) {
-        returnAt_.reset();
-        PlugLocked();
-        remote_.Restarted();
-      }
-      continue;
-    }
-    restartChanged_.wait(lock);
   }
 }
 

@@ -7,14 +7,13 @@
 
 #include <umockdev.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
-#include "sim/remote.h"
+#include "sim/clock.h"
+#include "sim/remote_on_bus.h"
 #include "usbdevfs_remote.h"
 
 namespace corvane::usbtest {
@@ -41,39 +40,37 @@ class UsbRemoteTestbed {
   template <typename Use>
   auto WithRemote(Use use) {
     std::lock_guard lock(mutex_);
-    return use(static_cast<const sim::SimRemote&>(remote_));
+    return use(static_cast<const sim::SimRemote&>(onBus_.remote()));
   }
 
   // What the host holds on the remote's node: claimed interfaces and URBs
-  // not yet given back.
+  // not yet given back; and how often it claimed the interface in all.
   struct HostHolds {
     int claimedInterfaces = 0;
     std::size_t urbsInFlight = 0;
+    int claimsMade = 0;
   };
   HostHolds Holds();
 
  private:
   void PlugLocked();
   void UnplugLocked();
-  // The remote left the bus on its own; back after its restart delay if it
-  // restarts.
-  void Leaving(sim::Presence presence);
+  // Follows the remote's own leaving and coming back.
   void RunRestarts();
 
-  sim::SimRemote& remote_;
   std::mutex mutex_;
+  sim::RealClock clock_;
+  sim::RemoteOnBus onBus_;
   UMockdevTestbed* testbed_;
   UsbdevfsRemote usbdevfs_;
   std::string syspath_;  // empty while unplugged
   std::string devnode_;
-  int deviceNumber_ = 2;
+  int deviceNumber_ = 2;  // the last one given
   bool accessRefused_ = false;
 
   // Restarts run on their own thread: umockdev's handler thread must not
   // wait for itself.
   std::condition_variable restartChanged_;
-  std::optional<std::chrono::steady_clock::time_point> returnAt_;
-  bool unplugRequested_ = false;
   bool stopping_ = false;
   std::thread restarts_;
 };

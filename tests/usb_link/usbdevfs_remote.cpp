@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 namespace corvane::usbtest {
 namespace {
@@ -24,8 +25,8 @@ void Complete(UMockdevIoctlClient* client, int error) {
 
 }  // namespace
 
-UsbdevfsRemote::UsbdevfsRemote(sim::SimRemote& remote, std::mutex& mutex)
-    : remote_(remote), mutex_(mutex), handler_(umockdev_ioctl_base_new()) {
+UsbdevfsRemote::UsbdevfsRemote(sim::RemoteOnBus& bus, sim::Clock& clock, std::mutex& mutex)
+    : bus_(bus), clock_(clock), mutex_(mutex), handler_(umockdev_ioctl_base_new()) {
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
 }
 
@@ -35,15 +36,14 @@ UsbdevfsRemote::~UsbdevfsRemote() {
 }
 
 void UsbdevfsRemote::Connect(std::string devnode) {
+  DropUrbs();  // left by a node that is gone and no longer reaped
   devnode_ = std::move(devnode);
-  readMode_ = sim::ReadMode::Replies;
+  generation_ = bus_.Generation();
 }
 
 void UsbdevfsRemote::Disconnect() {
   devnode_.clear();
   claimed_ = 0;
-  replies_.clear();
-  DropUrbs();
 }
 
 void UsbdevfsRemote::DropUrbs() {
@@ -62,11 +62,20 @@ gboolean UsbdevfsRemote::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client
 
 bool UsbdevfsRemote::Handle(UMockdevIoctlClient* client) {
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-  if (devnode_.empty() || devnode_ != umockdev_ioctl_client_get_devnode(client)) {
-    Complete(client, ENODEV);  // unplugged, or a node of an earlier plug-in
+  const gulong request = umockdev_ioctl_client_get_request(client);
+  const bool present =
+      devnode_ == umockdev_ioctl_client_get_devnode(client) && generation_ == bus_.Generation();
+  if (!present) {
+    // As the kernel does for a device that went away: its URBs are still
+    // given back, every other request finds no device.
+    if (request == USBDEVFS_REAPURBNDELAY) {
+      Reap(client, arg, false);
+    } else {
+      Complete(client, ENODEV);
+    }
     return true;
   }
-  switch (umockdev_ioctl_client_get_request(client)) {
+  switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
       UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
       const std::uint32_t offered = USBDEVFS_CAP_BULK_CONTINUATION |
@@ -79,22 +88,18 @@ bool UsbdevfsRemote::Handle(UMockdevIoctlClient* client) {
     }
     case USBDEVFS_CLAIMINTERFACE:
       ++claimed_;
+      ++claimsMade_;
       Complete(client, 0);
       return true;
     case USBDEVFS_RELEASEINTERFACE:
       --claimed_;
       Complete(client, 0);
       return true;
-    case USBDEVFS_CLEAR_HALT:
-    case USBDEVFS_RESETEP:
-      Complete(client, 0);
-      return true;
     case USBDEVFS_SUBMITURB:
       Submit(client, arg);
       return true;
-    case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-      Reap(client, arg);
+      Reap(client, arg, true);
       return true;
     case USBDEVFS_DISCARDURB:
       Discard(client, arg);
@@ -118,71 +123,64 @@ void UsbdevfsRemote::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
   taken.buffer = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
                                              static_cast<gsize>(urb.buffer_length), nullptr);
   taken.toDevice = urb.endpoint == BulkOut;
-  if (taken.toDevice) {
-    const std::span<const std::uint8_t> frame(taken.buffer->data,
-                                              static_cast<std::size_t>(urb.buffer_length));
-    taken.write = remote_.WriteBehaviourFor(remote_.Describe(frame));
-  }
   urbs_.push_back(taken);
   Complete(client, 0);
 }
 
-bool UsbdevfsRemote::Finish(Urb& urb, Clock::time_point now) {
+bool UsbdevfsRemote::Finish(Urb& urb, sim::Millis now, bool present) {
   usbdevfs_urb& fields = UrbOf(urb.urb);
   fields.status = 0;
   fields.actual_length = 0;
+  if (!present) {
+    fields.status = -ESHUTDOWN;
+    return true;
+  }
   if (urb.discarded) {
     fields.status = -ENOENT;  // what the kernel gives back for a discarded URB
     return true;
   }
   if (urb.toDevice) {
-    const auto length = static_cast<std::uint32_t>(fields.buffer_length);
-    switch (urb.write.fault) {
-      case sim::WriteFault::Stalls:
-        return false;  // never acknowledged until discarded
-      case sim::WriteFault::WaitFails:
-        fields.status = -EPROTO;
-        return true;
-      case sim::WriteFault::None:
-      case sim::WriteFault::Short:
-        fields.actual_length = static_cast<int>(length - std::min(urb.write.shortBy, length));
-        // The remote takes the frame once its write has completed.
-        Deliver({urb.buffer->data, static_cast<std::size_t>(fields.actual_length)}, now);
-        return true;
+    // Every write goes through whole; the remote takes the frame once its
+    // write has completed. Write faults are the simulated backend's to show.
+    fields.actual_length = fields.buffer_length;
+    const std::span<const std::uint8_t> frame(urb.buffer->data,
+                                              static_cast<std::size_t>(fields.buffer_length));
+    if (bus_.Written(frame, now) != sim::Presence::Stays && onLeaving) {
+      onLeaving();
     }
-  }
-  if (!replies_.empty() && replies_.front().readyAt <= now) {
-    std::vector<std::uint8_t>& bytes = replies_.front().bytes;
-    const std::size_t room = static_cast<std::size_t>(fields.buffer_length);
-    const std::size_t delivered = std::min(room, bytes.size());
-    umockdev_ioctl_data_update(urb.buffer, 0, bytes.data(), static_cast<gint>(delivered));
-    fields.actual_length = static_cast<int>(delivered);
-    if (bytes.size() > room) {
-      fields.status = -EOVERFLOW;  // the device sent more than the URB holds
-    }
-    replies_.pop_front();
     return true;
   }
-  // With no reply due, a read ends at once with nothing only when the remote
-  // is in that mood.
-  return replies_.empty() && readMode_ == sim::ReadMode::Empty;
+  const sim::RemoteOnBus::NextRead next = bus_.Next();
+  switch (next.kind) {
+    case sim::RemoteOnBus::ReadKind::Reply: {
+      if (next.readyAt > now) {
+        return false;
+      }
+      std::vector<std::uint8_t> bytes = bus_.TakeReply();
+      const auto room = static_cast<std::size_t>(fields.buffer_length);
+      const std::size_t delivered = std::min(room, bytes.size());
+      umockdev_ioctl_data_update(urb.buffer, 0, bytes.data(), static_cast<gint>(delivered));
+      fields.actual_length = static_cast<int>(delivered);
+      if (bytes.size() > room) {
+        fields.status = -EOVERFLOW;  // the device sent more than the URB holds
+      }
+      return true;
+    }
+    case sim::RemoteOnBus::ReadKind::Empty:
+      return true;
+    case sim::RemoteOnBus::ReadKind::Fails:
+      fields.status = -EPROTO;
+      return true;
+    case sim::RemoteOnBus::ReadKind::Pending:
+      break;
+  }
+  return false;
 }
 
-void UsbdevfsRemote::Deliver(std::span<const std::uint8_t> frame, Clock::time_point writtenAt) {
-  const sim::Answer answer = remote_.Take(frame);
-  readMode_ = answer.mode;
-  if (answer.reply) {
-    replies_.push_back({writtenAt + std::chrono::milliseconds(answer.delayMs), *answer.reply});
-  }
-  if (answer.presence != sim::Presence::Stays && onLeaving) {
-    onLeaving(answer.presence);
-  }
-}
-
-void UsbdevfsRemote::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
-  const auto now = Clock::now();
+void UsbdevfsRemote::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present) {
+  const sim::Millis now = clock_.Now();
   for (auto it = urbs_.begin(); it != urbs_.end(); ++it) {
-    if (!Finish(*it, now)) {
+    if (!Finish(*it, now, present)) {
       continue;
     }
     Urb done = *it;
@@ -195,7 +193,7 @@ void UsbdevfsRemote::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     Complete(client, 0);
     return;
   }
-  Complete(client, EAGAIN);
+  Complete(client, present ? EAGAIN : ENODEV);
 }
 
 void UsbdevfsRemote::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {

@@ -1,0 +1,281 @@
+#include "link/libusb/libusb_backend.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iomanip>
+#include <iostream>
+
+#include "link/device_link.h"
+#include "link/libusb/usb_device_info.h"
+
+namespace corvane::link {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+timeval Timeval(Clock::duration span) {
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(span).count();
+  return {static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
+}
+
+// A snapshot of the present devices, in libusb's order.
+class DeviceList {
+ public:
+  explicit DeviceList(libusb_context* context) {
+    if (context != nullptr) {
+      libusb_get_device_list(context, &devices_);  // on failure it stays null
+    }
+  }
+  ~DeviceList() {
+    if (devices_ != nullptr) {
+      libusb_free_device_list(devices_, 1);
+    }
+  }
+  DeviceList(const DeviceList&) = delete;
+  DeviceList& operator=(const DeviceList&) = delete;
+
+  // The list ends with a null entry.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (libusb_device** device = devices_; device != nullptr && *device != nullptr; ++device) {
+      visit(*device);
+    }
+  }
+
+ private:
+  libusb_device** devices_ = nullptr;
+};
+
+// Without the shipped udev rule a desktop user may not open the remote; the
+// run still ends as "no usb device", and this line says what to do.
+void ReportDenied(std::ostream& out, const UsbDeviceInfo& info) {
+  out << "corvane-updater: no permission to open the remote (USB " << std::hex << std::uppercase
+      << std::setfill('0') << std::setw(4) << info.vendor << ':' << std::setw(4) << info.product
+      << std::dec << std::nouppercase << std::setfill(' ') << " on bus "
+      << static_cast<int>(info.where.bus) << " port " << info.where.portPath
+      << "); copy the udev rule 70-corvane-remote.rules (packaging/ in the sources, or "
+         "lib/udev/rules.d where the program is installed) into /etc/udev/rules.d, then unplug "
+         "the remote and plug it in again.\n"
+      << std::flush;
+}
+
+}  // namespace
+
+struct LibusbBackend::Claim {
+  Claim(libusb_device_handle* opened, std::string devicePath, RemoteInterface claimed)
+      : handle(opened), path(std::move(devicePath)), interface(std::move(claimed)) {}
+  ~Claim() {
+    libusb_release_interface(handle, interface.number);
+    libusb_close(handle);
+  }
+  Claim(const Claim&) = delete;
+  Claim& operator=(const Claim&) = delete;
+
+  libusb_device_handle* handle;
+  std::string path;
+  RemoteInterface interface;
+};
+
+struct LibusbBackend::Transfer {
+  libusb_transfer* usb = nullptr;
+  std::vector<unsigned char> buffer;
+  std::span<std::byte> into;  // a read's destination: it gets what fits
+  int ended = 0;              // libusb's "completed" marker for this transfer
+  bool completed = false;
+  std::uint32_t count = 0;
+
+  ~Transfer() { libusb_free_transfer(usb); }
+};
+
+LibusbBackend::LibusbBackend() : LibusbBackend(std::cerr) {}
+
+LibusbBackend::LibusbBackend(std::ostream& diagnostics) : diagnostics_(diagnostics) {
+  if (libusb_init(&context_) != LIBUSB_SUCCESS) {
+    context_ = nullptr;
+  }
+}
+
+LibusbBackend::~LibusbBackend() {
+  while (!files_.empty()) {
+    ClosePipe(files_.begin()->first);
+  }
+  if (context_ != nullptr) {
+    libusb_exit(context_);
+  }
+}
+
+std::vector<std::string> LibusbBackend::InterfacePaths(const Guid& interfaceClass) {
+  std::vector<std::string> paths;
+  if (interfaceClass != InterfaceClass) {
+    return paths;
+  }
+  DeviceList(context_).ForEach([&](libusb_device* device) {
+    if (const auto info = DescribeDevice(device)) {
+      paths.push_back(info->Path());
+    }
+  });
+  return paths;
+}
+
+std::shared_ptr<LibusbBackend::Claim> LibusbBackend::ClaimAt(std::string_view interfacePath) {
+  for (const auto& [handle, file] : files_) {
+    if (SameTextIgnoringCase(file.claim->path, interfacePath)) {
+      return file.claim;
+    }
+  }
+  // With nothing open on the path, the device is found again by where it
+  // sits: a remote that restarted is a new device at the same place.
+  std::shared_ptr<Claim> claim;
+  DeviceList(context_).ForEach([&](libusb_device* device) {
+    const auto info = DescribeDevice(device);
+    if (claim || !info || !info->remoteInterface ||
+        !SameTextIgnoringCase(info->Path(), interfacePath)) {
+      return;
+    }
+    libusb_device_handle* opened = nullptr;
+    const int result = libusb_open(device, &opened);
+    if (result != LIBUSB_SUCCESS) {
+      if (result == LIBUSB_ERROR_ACCESS && reportedDenials_.insert(info->Path()).second) {
+        ReportDenied(diagnostics_, *info);
+      }
+      return;
+    }
+    if (libusb_claim_interface(opened, info->remoteInterface->number) != LIBUSB_SUCCESS) {
+      libusb_close(opened);
+      return;
+    }
+    claim = std::make_shared<Claim>(opened, info->Path(), *info->remoteInterface);
+  });
+  return claim;
+}
+
+Handle LibusbBackend::OpenPipe(const std::string& name, Pipe, PipeUse) {
+  const auto pipeName = ParsePipeName(name);
+  if (!pipeName) {
+    return InvalidHandle;
+  }
+  std::shared_ptr<Claim> claim = ClaimAt(pipeName->interfacePath);
+  if (!claim || pipeName->pipe >= claim->interface.endpoints.size()) {
+    return InvalidHandle;
+  }
+  const Endpoint& endpoint = claim->interface.endpoints[pipeName->pipe];
+  files_.emplace(nextHandle_,
+                 PipeFile{std::move(claim), endpoint.address, endpoint.maxPacketSize, nullptr});
+  return nextHandle_++;
+}
+
+void LibusbBackend::ClosePipe(Handle file) {
+  CancelAndCollect(file);
+  files_.erase(file);  // the last file on a path releases its claim
+}
+
+void LibusbBackend::Start(Handle file, std::unique_ptr<Transfer> transfer, bool toDevice) {
+  const auto found = files_.find(file);
+  if (found == files_.end()) {
+    return;
+  }
+  // One transfer at a time per file: one left uncollected is dropped first.
+  CancelAndCollect(file);
+  PipeFile& pipe = found->second;
+  const bool rightWay = ((pipe.endpoint & LIBUSB_ENDPOINT_IN) == 0) == toDevice;
+  transfer->usb = libusb_alloc_transfer(0);
+  bool started = false;
+  if (rightWay && transfer->usb != nullptr) {
+    const auto ended = [](libusb_transfer* usb) {
+      auto& t = *static_cast<Transfer*>(usb->user_data);
+      t.ended = 1;
+      t.completed = usb->status == LIBUSB_TRANSFER_COMPLETED;
+      t.count = t.completed ? static_cast<std::uint32_t>(usb->actual_length) : 0;
+    };
+    // No "short not OK" flag: a short or zero-length packet ends a read.
+    libusb_fill_bulk_transfer(transfer->usb, pipe.claim->handle, pipe.endpoint,
+                              transfer->buffer.data(), static_cast<int>(transfer->buffer.size()),
+                              ended, transfer.get(), 0);
+    started = libusb_submit_transfer(transfer->usb) == LIBUSB_SUCCESS;
+  }
+  // Failed at once, a device gone among the causes: ended, not completed.
+  transfer->ended = started ? 0 : 1;
+  pipe.transfer = std::move(transfer);
+}
+
+void LibusbBackend::StartRead(Handle file, std::span<std::byte> into) {
+  const auto found = files_.find(file);
+  if (found == files_.end()) {
+    return;
+  }
+  // Whole packets, so that a remote sending more than asked is seen with
+  // its full count instead of overflowing the transfer.
+  const std::size_t packet = std::max<std::size_t>(found->second.maxPacketSize, 1);
+  auto transfer = std::make_unique<Transfer>();
+  transfer->buffer.resize((into.size() + packet - 1) / packet * packet);
+  transfer->into = into;
+  Start(file, std::move(transfer), false);
+}
+
+void LibusbBackend::StartWrite(Handle file, std::span<const std::byte> from) {
+  auto transfer = std::make_unique<Transfer>();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(from.data());
+  transfer->buffer.assign(bytes, bytes + from.size());
+  Start(file, std::move(transfer), true);
+}
+
+WaitResult LibusbBackend::Wait(Handle file, std::uint32_t timeoutMs) {
+  const auto found = files_.find(file);
+  if (found == files_.end() || !found->second.transfer || context_ == nullptr) {
+    return WaitResult::Failed;
+  }
+  Transfer& transfer = *found->second.transfer;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (transfer.ended == 0) {
+    const auto now = Clock::now();
+    if (now >= deadline) {
+      return WaitResult::TimedOut;
+    }
+    // Blocks in libusb's poll for at most the remaining time; returns early
+    // when this or another transfer ends.
+    timeval remaining = Timeval(deadline - now);
+    const int result =
+        libusb_handle_events_timeout_completed(context_, &remaining, &transfer.ended);
+    if (result != LIBUSB_SUCCESS && result != LIBUSB_ERROR_INTERRUPTED) {
+      return WaitResult::Failed;
+    }
+  }
+  return WaitResult::Ended;
+}
+
+void LibusbBackend::Finish(Transfer& transfer) {
+  // libusb ends every submitted transfer, a cancelled one or one on a
+  // device that went away included, through its callback.
+  while (transfer.ended == 0) {
+    timeval slice = Timeval(std::chrono::seconds(1));
+    libusb_handle_events_timeout_completed(context_, &slice, &transfer.ended);
+  }
+}
+
+Collected LibusbBackend::CancelAndCollect(Handle file) {
+  const auto found = files_.find(file);
+  if (found == files_.end() || !found->second.transfer) {
+    return {};
+  }
+  const std::unique_ptr<Transfer> transfer = std::move(found->second.transfer);
+  if (transfer->ended == 0) {
+    libusb_cancel_transfer(transfer->usb);
+    Finish(*transfer);
+  }
+  const std::size_t fits = std::min<std::size_t>(transfer->count, transfer->into.size());
+  if (fits > 0) {
+    std::memcpy(transfer->into.data(), transfer->buffer.data(), fits);
+  }
+  return {transfer->completed, transfer->count};
+}
+
+std::uint32_t LibusbBackend::TickCount() {
+  const auto sinceStart = Clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
+}
+
+}  // namespace corvane::link
