@@ -3,18 +3,15 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
-#include <deque>
-#include <memory>
 #include <optional>
+#include <vector>
 
 #include "link/device_link.h"
+#include "sim/clock.h"
+#include "sim/remote_on_bus.h"
 
 namespace corvane::win32_test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 
 // Room for the largest frame, a block of 4096 bytes with header and sum.
 constexpr DWORD FrameRoom = 8192;
@@ -22,17 +19,17 @@ constexpr DWORD FrameRoom = 8192;
 // instance busy while this thread is between two rounds.
 constexpr int SpareInstances = 2;
 // How often a remote whose reads come back empty lets one come back.
-constexpr milliseconds EmptyReadPace{5};
+constexpr sim::Millis EmptyReadPace = 5;
 
 // One server end of a pipe file: listening, then connected to one client
 // handle of the link until that handle is closed.
 struct Instance {
-  HANDLE pipe = INVALID_HANDLE_VALUE;  // a real pipe in every listed instance
+  HANDLE pipe = INVALID_HANDLE_VALUE;
   HANDLE event = nullptr;
   OVERLAPPED io{};  // the pending connect or reply write
   bool pending = false;
   bool connected = false;
-  bool carriesReply = false;  // the pending write is the front reply
+  bool carriesReply = false;  // the pending write is the held reply
   std::uint64_t order = 0;    // connections counted from 1
   std::vector<std::uint8_t> outgoing;
 };
@@ -60,47 +57,45 @@ void Close(Instance& instance) {
   CloseHandle(instance.event);
 }
 
+class Exclusive {
+ public:
+  explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
+  Exclusive(const Exclusive&) = delete;
+  Exclusive& operator=(const Exclusive&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
 }  // namespace
 
+// The pipes' side of the bus; what the remote does with a frame, and when
+// its replies are ready, is RemoteOnBus's.
 class PipeServer {
  public:
-  PipeServer(sim::SimRemote& remote, const std::string& path, std::atomic<bool>& present,
-             std::vector<std::vector<std::uint8_t>>& frames, std::vector<std::string>& unmapped)
-      : remote_(remote),
+  PipeServer(sim::SimRemote& remote, const std::string& path, std::atomic<bool>& present)
+      : bus_(remote),
         frameName_(path + std::string(link::WritePipeSuffix)),
         replyName_(path + std::string(link::ReadPipeSuffix)),
-        present_(present),
-        frames_(frames),
-        unmapped_(unmapped) {}
-  ~PipeServer() { Unplug(); }
-
-  // The pipe files exist before the remote counts as present, so that a link
-  // that sees it present can open them.
-  void Plug() {
-    Listen(frameInstances_, false);
-    Listen(replyInstances_, true);
-    present_ = true;
+        present_(present) {
+    Plug();
   }
+  ~PipeServer() { ClosePipes(); }
 
   void Unplug() {
-    for (Instances* instances : {&frameInstances_, &replyInstances_}) {
-      for (auto& instance : *instances) {
-        Close(*instance);
-      }
-      instances->clear();
-    }
-    present_ = false;
-    replies_.clear();
+    Exclusive locked(lock_);
+    bus_.SetPresent(false);
+    ClosePipes();
   }
 
   // One round: connections, frames in, replies out, and the return after a
   // restart.
   void Step() {
+    Exclusive locked(lock_);
     if (!present_) {
-      if (returnsAt_ && Clock::now() >= *returnsAt_) {
-        returnsAt_.reset();
+      if (bus_.Present(clock_.Now())) {
         Plug();
-        remote_.Restarted();
       }
       return;
     }
@@ -115,10 +110,24 @@ class PipeServer {
   }
 
  private:
-  struct Reply {
-    Clock::time_point readyAt;
-    std::vector<std::uint8_t> bytes;
-  };
+  // The pipe files exist before the remote counts as present, so that a link
+  // that sees it present can open them.
+  void Plug() {
+    Listen(frameInstances_, false);
+    Listen(replyInstances_, true);
+    present_ = true;
+  }
+
+  void ClosePipes() {
+    for (Instances* instances : {&frameInstances_, &replyInstances_}) {
+      for (auto& instance : *instances) {
+        Close(*instance);
+      }
+      instances->clear();
+    }
+    present_ = false;
+    held_.reset();
+  }
 
   // Tops up the listening instances. With no buffer on either side, a write
   // completes only once the other side has read it.
@@ -190,63 +199,37 @@ class PipeServer {
         continue;
       }
       ++i;
-      if (available == 0) {
-        continue;
-      }
       frame.resize(peeked);
-      const sim::WriteBehaviour behaviour = remote_.WriteBehaviourFor(remote_.Describe(frame));
-      if (behaviour.fault == sim::WriteFault::Stalls) {
+      if (available == 0 || bus_.WriteFor(frame).fault == sim::WriteFault::Stalls) {
         continue;
       }
-      if (behaviour.fault != sim::WriteFault::None) {
-        unmapped_.push_back("a write fault other than a stall");
-      }
-      std::vector<std::uint8_t> taken(FrameRoom);
       OVERLAPPED read{};
       read.hEvent = instance.event;
       DWORD count = 0;
-      if (!ReadFile(instance.pipe, taken.data(), FrameRoom, nullptr, &read) &&
+      frame.resize(FrameRoom);
+      if (!ReadFile(instance.pipe, frame.data(), FrameRoom, nullptr, &read) &&
           GetLastError() != ERROR_IO_PENDING) {
         continue;
       }
       if (!GetOverlappedResult(instance.pipe, &read, &count, TRUE)) {
         continue;
       }
-      taken.resize(count);
-      Deliver(taken);
-    }
-  }
-
-  // What SimPlatform does with an answer, on the real clock.
-  void Deliver(const std::vector<std::uint8_t>& frame) {
-    const auto writtenAt = Clock::now();
-    frames_.push_back(frame);
-    const sim::Answer answer = remote_.Take(frame);
-    mode_ = answer.mode;
-    if (mode_ == sim::ReadMode::WaitFails) {
-      unmapped_.push_back("reads whose wait fails");
-    }
-    if (answer.reply) {
-      replies_.push_back({writtenAt + milliseconds(answer.delayMs), *answer.reply});
-    }
-    if (answer.presence != sim::Presence::Stays) {
-      Unplug();
-      const auto& delay = remote_.restartDelayMs;
-      if (answer.presence == sim::Presence::Restarts && delay) {
-        returnsAt_ = writtenAt + milliseconds(*delay);
+      frame.resize(count);
+      if (bus_.Written(frame, clock_.Now()) != sim::Presence::Stays) {
+        ClosePipes();
       }
     }
   }
 
   // Replies go to the newest client handle on the reply pipe: the link opens
-  // one for every read, beside the one it holds while connected. A reply is
-  // taken off the queue only when a read took it.
+  // one for every read, beside the one it holds while connected. A reply
+  // stays held until a read took it.
   void SendReplies() {
     Instance* newest = nullptr;
     for (std::size_t i = 0; i < replyInstances_.size();) {
       Instance& instance = *replyInstances_[i];
       if (instance.connected && Collect(instance, false) && instance.carriesReply) {
-        replies_.pop_front();
+        held_.reset();
       }
       if (instance.connected && !instance.pending && Broken(instance)) {
         Remove(replyInstances_, i);
@@ -262,19 +245,21 @@ class PipeServer {
       if (instance.get() != newest && instance->connected && instance->pending) {
         CancelIoEx(instance->pipe, &instance->io);
         if (Collect(*instance, true) && instance->carriesReply) {
-          replies_.pop_front();
+          held_.reset();
         }
       }
     }
     if (newest == nullptr || newest->pending) {
       return;
     }
-    const auto now = Clock::now();
-    if (!replies_.empty()) {
-      if (replies_.front().readyAt <= now) {
-        Offer(*newest, replies_.front().bytes, true);
-      }
-    } else if (mode_ == sim::ReadMode::Empty && now >= nextEmptyAt_) {
+    const sim::Millis now = clock_.Now();
+    const sim::RemoteOnBus::NextRead next = bus_.Next();
+    if (!held_ && next.kind == sim::RemoteOnBus::ReadKind::Reply && next.readyAt <= now) {
+      held_ = bus_.TakeReply();
+    }
+    if (held_) {
+      Offer(*newest, *held_, true);
+    } else if (next.kind == sim::RemoteOnBus::ReadKind::Empty && now >= nextEmptyAt_) {
       Offer(*newest, {}, false);
       nextEmptyAt_ = now + EmptyReadPace;
     }
@@ -289,19 +274,17 @@ class PipeServer {
     instance.pending = written || GetLastError() == ERROR_IO_PENDING;
   }
 
-  sim::SimRemote& remote_;
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  sim::RealClock clock_;
+  sim::RemoteOnBus bus_;
   std::string frameName_;
   std::string replyName_;
   std::atomic<bool>& present_;
-  std::vector<std::vector<std::uint8_t>>& frames_;
-  std::vector<std::string>& unmapped_;
   Instances frameInstances_;
   Instances replyInstances_;
   std::uint64_t connections_ = 0;
-  std::deque<Reply> replies_;
-  sim::ReadMode mode_ = sim::ReadMode::Replies;
-  Clock::time_point nextEmptyAt_{};
-  std::optional<Clock::time_point> returnsAt_;
+  std::optional<std::vector<std::uint8_t>> held_;  // taken off the bus, not yet read
+  sim::Millis nextEmptyAt_ = 0;
 };
 
 namespace {
@@ -314,13 +297,8 @@ std::string UniquePath() {
 
 }  // namespace
 
-PipeRemote::PipeRemote(sim::SimRemote& remote, bool present)
-    : path_(UniquePath()),
-      server_(std::make_unique<PipeServer>(remote, path_, present_, frames_, unmapped_)) {
-  // The pipe files exist before the link can look for them.
-  if (present) {
-    server_->Plug();
-  }
+PipeRemote::PipeRemote(sim::SimRemote& remote)
+    : path_(UniquePath()), server_(std::make_unique<PipeServer>(remote, path_, present_)) {
   thread_ = CreateThread(nullptr, 0, Serve, this, 0, nullptr);
 }
 
@@ -335,6 +313,12 @@ unsigned long __stdcall PipeRemote::Serve(void* self) {
     Sleep(1);
   }
   return 0;
+}
+
+void PipeRemote::Unplug() {
+  if (server_) {
+    server_->Unplug();
+  }
 }
 
 void PipeRemote::Stop() {

@@ -1,21 +1,13 @@
 // The updater window in this process, on a real display (Wine on Xvfb at
-// 96 dpi): its layout, its operations and its two buttons.
-
-#include <gtest/gtest.h>
+// 96 dpi): what the window looks like from outside is window_under_wine's;
+// here are its controls' kinds and fonts, and its operations.
 
 #include "shell/win32/updater_window.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <string>
-
-#include "link/device_link.h"
-#include "protocol/status_texts.h"
-#include "protocol/update_run.h"
-#include "shell/images.h"
-#include "sim/scenarios.h"
 
 namespace corvane::shell::win32 {
 namespace {
@@ -32,225 +24,97 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-// Handles what is queued, as the program's loop does; true when the window
-// ended the loop, with the exit status.
-bool Pump(const UpdaterWindow& window, int* exitStatus = nullptr) {
+// Handles what is queued, as the program's loop does; gives the exit status
+// once the window ended the loop, else -1.
+int Pump() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
-      if (exitStatus != nullptr) {
-        *exitStatus = static_cast<int>(message.wParam);
-      }
-      return true;
+      return static_cast<int>(message.wParam);
     }
-    if (window.handle() == nullptr || !IsDialogMessageA(window.handle(), &message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+    DispatchMessageA(&message);
   }
-  return false;
+  return -1;
 }
 
-void Click(const UpdaterWindow& window, ControlId button) {
-  SendMessageA(window.control(button), BM_CLICK, 0, 0);
+protocol::Outcome Nothing(protocol::WindowOperations&) {
+  return protocol::Outcome::Completed;
 }
 
-// A closed window leaves its quit message behind.
-void DropQueued() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-  }
-}
-
-class UpdaterWindowTest : public testing::Test {
- protected:
-  void TearDown() override { DropQueued(); }
-};
-
-int starts = 0;
-void CountStart(WindowOperations&) {
-  ++starts;
-}
-
-TEST_F(UpdaterWindowTest, OpensCentredWithTitleClientSizeFocusAndTheMainImage) {
-  HDC screen = GetDC(nullptr);
-  ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), DesignDpi) << "the display must run at 96 dpi";
-  ReleaseDC(nullptr, screen);
-
-  UpdaterWindow window(CountStart);
-  Pump(window);
+TEST(UpdaterWindow, ControlsHaveTheirKindTextFontAndTabOrder) {
+  UpdaterWindow window(Nothing);
   HWND form = window.handle();
-  ASSERT_NE(form, nullptr);
-  EXPECT_EQ(Text(form), WindowTitle);
-  EXPECT_TRUE(IsWindowVisible(form));
-  EXPECT_NE(GetClassLongPtrA(form, GCLP_HICONSM), 0u) << "the program's icon";
-
-  RECT client;
-  GetClientRect(form, &client);
-  EXPECT_EQ(client.right, 394);
-  EXPECT_EQ(client.bottom, 236);
-
-  // Fixed single border, close box only.
-  const auto style = static_cast<DWORD>(GetWindowLongPtrA(form, GWL_STYLE));
-  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), DWORD{WS_CAPTION | WS_SYSMENU});
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
-
-  RECT outer;
-  GetWindowRect(form, &outer);
-  EXPECT_LE(std::abs(outer.left + outer.right - GetSystemMetrics(SM_CXSCREEN)), 1);
-  EXPECT_LE(std::abs(outer.top + outer.bottom - GetSystemMetrics(SM_CYSCREEN)), 1);
-
-  EXPECT_EQ(GetFocus(), window.control(ControlId::StartButton));
-  EXPECT_EQ(MainImage.size(), 78336u);
-  EXPECT_EQ(MainImageSize, 78336);
-  EXPECT_EQ(starts, 0);  // nothing runs before Start
-}
-
-TEST_F(UpdaterWindowTest, ControlsSitWhereTheTableSaysInTabOrder) {
-  UpdaterWindow window(CountStart);
-  HWND form = window.handle();
-  HFONT dialogFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-
+  const auto dialogFont = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   HWND child = GetWindow(form, GW_CHILD);  // the top of the z-order, first in tab order
   for (const Control& entry : Controls) {
     SCOPED_TRACE(entry.name);
     HWND control = window.control(entry.id);
-    ASSERT_NE(control, nullptr);
     EXPECT_EQ(child, control);
     child = GetWindow(child, GW_HWNDNEXT);
-
     const auto style = static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE));
-    switch (entry.kind) {
-      case ControlKind::PushButton:
-        EXPECT_EQ(ClassOf(control), "Button");
-        EXPECT_EQ(style & BS_TYPEMASK, DWORD{BS_PUSHBUTTON});  // never the default button
-        break;
-      case ControlKind::GroupBox:
-        EXPECT_EQ(ClassOf(control), "Button");
-        EXPECT_EQ(style & BS_TYPEMASK, DWORD{BS_GROUPBOX});
-        break;
-      case ControlKind::StaticText:
-        EXPECT_EQ(ClassOf(control), "Static");
-        EXPECT_NE(style & SS_NOPREFIX, 0u);  // no access keys
-        break;
-      case ControlKind::ProgressBar:
-        EXPECT_EQ(ClassOf(control), PROGRESS_CLASSA);
-        EXPECT_EQ(SendMessageA(control, PBM_GETPOS, 0, 0), 0);
-        break;
-    }
+    const struct {
+      const char* className;
+      DWORD mask, style;
+    } kinds[] = {
+        {"Button", BS_TYPEMASK, BS_PUSHBUTTON},  // never the default button
+        {"Button", BS_TYPEMASK, BS_GROUPBOX},
+        {"Static", SS_NOPREFIX, SS_NOPREFIX},  // no access keys
+        {PROGRESS_CLASSA, 0, 0},
+    };
+    const auto& kind = kinds[static_cast<int>(entry.kind)];
+    EXPECT_EQ(ClassOf(control), kind.className);
+    EXPECT_EQ(style & kind.mask, kind.style);
     EXPECT_EQ((style & WS_TABSTOP) != 0, entry.kind == ControlKind::PushButton);
     EXPECT_EQ(Text(control), entry.text);
 
-    RECT at;
-    GetWindowRect(control, &at);
-    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&at), 2);
-    const TwipsRect expected = ClientRect(entry);
-    EXPECT_EQ(at.left, TwipsToPixels(expected.left, DesignDpi));
-    EXPECT_EQ(at.top, TwipsToPixels(expected.top, DesignDpi));
-    EXPECT_EQ(at.right - at.left, TwipsToPixels(expected.width, DesignDpi));
-    EXPECT_EQ(at.bottom - at.top, TwipsToPixels(expected.height, DesignDpi));
-
-    const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
-    if (entry.id == ControlId::Instruction) {
-      LOGFONTA logical{};
-      ASSERT_EQ(GetObjectA(font, sizeof logical, &logical), int{sizeof logical});
-      EXPECT_EQ(logical.lfHeight, -13);  // 9.75 pt at 96 dpi
-      EXPECT_EQ(logical.lfWeight, 400);
-      EXPECT_FALSE(logical.lfItalic || logical.lfUnderline || logical.lfStrikeOut);
-      EXPECT_EQ(logical.lfCharSet, ANSI_CHARSET);
-      EXPECT_TRUE(logical.lfFaceName == InstructionFontFace ||
-                  logical.lfFaceName == InstructionFontFallback)
-          << logical.lfFaceName;
-    } else {
+    const auto font = static_cast<WPARAM>(SendMessageA(control, WM_GETFONT, 0, 0));
+    if (entry.id != ControlId::Instruction) {
       EXPECT_EQ(font, dialogFont);
+      continue;
     }
+    LOGFONTA logical{};
+    ASSERT_EQ(GetObjectA(reinterpret_cast<HFONT>(font), sizeof logical, &logical),
+              int{sizeof logical});
+    EXPECT_EQ(logical.lfHeight, -13);  // 9.75 pt at 96 dpi
+    EXPECT_EQ(logical.lfWeight, InstructionFontWeight);
+    EXPECT_FALSE(logical.lfItalic || logical.lfUnderline || logical.lfStrikeOut);
+    EXPECT_TRUE(logical.lfFaceName == InstructionFontFace ||
+                logical.lfFaceName == InstructionFontFallback)
+        << logical.lfFaceName;
   }
   EXPECT_EQ(child, nullptr);
-
-  // Tab goes round the two buttons.
   HWND start = window.control(ControlId::StartButton);
   HWND exit = window.control(ControlId::ExitButton);
   EXPECT_EQ(GetNextDlgTabItem(form, start, FALSE), exit);
   EXPECT_EQ(GetNextDlgTabItem(form, exit, FALSE), start);
 }
 
-TEST_F(UpdaterWindowTest, TabMovesTheFocusWhileEnterAndEscapeDoNothing) {
-  starts = 0;
-  UpdaterWindow window(CountStart);
-  Pump(window);
-  HWND start = window.control(ControlId::StartButton);
-  ASSERT_EQ(GetFocus(), start);
-  for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_ESCAPE}}) {
-    PostMessageA(start, WM_KEYDOWN, key, 0);
-    PostMessageA(start, WM_KEYUP, key, 0);
-    EXPECT_FALSE(Pump(window)) << "key " << key;
+// A run pumps no messages: whatever it shows must be drawn at once.
+TEST(UpdaterWindow, ShowsEveryStatusAndProgressAtOnce) {
+  UpdaterWindow window(Nothing);
+  HWND status = window.control(ControlId::Status);
+  for (const protocol::Ending& ending : protocol::Endings) {
+    window.SetStatusText(ending.text);
+    EXPECT_EQ(Text(status), ending.text);
+    EXPECT_FALSE(GetUpdateRect(status, nullptr, FALSE)) << ending.text;
   }
-  EXPECT_EQ(starts, 0);
-  EXPECT_TRUE(IsWindowVisible(window.handle()));
-
-  PostMessageA(start, WM_KEYDOWN, VK_TAB, 0);
-  Pump(window);
-  EXPECT_EQ(GetFocus(), window.control(ControlId::ExitButton));
-}
-
-TEST_F(UpdaterWindowTest, ProgressShowsTheFillAtOnceWhateverTheRange) {
-  struct Step {
-    const char* what;
-    float min, max, value;
+  // Min, Max, then Value, as runs set them; odd ranges are the progress
+  // model's to test.
+  const struct {
+    float max, value;
     double fill;
-  };
-  // Applied one after another, as runs set them: Min, Max, then Value. How
-  // odd ranges fill is the progress model's matter, tested with it.
-  const Step steps[] = {
-      {"a first block", 0, 78336, 4096, 4096.0 / 78336},
-      {"the last block", 0, 78336, 78336, 1},
-      {"a loader run's main transfer", 0, 95744, 90000, 90000.0 / 95744},
-      {"Max set below the Value left behind", 0, 78336, 90000, 1},
-      {"back to empty after success", 0, 78336, 0, 0},
-  };
-  UpdaterWindow window(CountStart);
+  } steps[] = {{78336, 4096, 4096.0 / 78336}, {95744, 90000, 90000.0 / 95744}, {78336, 0, 0}};
   HWND bar = window.control(ControlId::Progress);
-  PBRANGE range{};
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    window.SetProgressMin(step.min);
+  for (const auto& step : steps) {
+    window.SetProgressMin(0);
     window.SetProgressMax(step.max);
     window.SetProgressValue(step.value);
+    PBRANGE range{};
     SendMessageA(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     const auto position = SendMessageA(bar, PBM_GETPOS, 0, 0);
     // The top of the range is one step past full.
     EXPECT_NEAR(static_cast<double>(position) / (range.iHigh - 1), step.fill, 1e-4);
-    EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE)) << "drawn at once, without the loop";
-  }
-}
-
-TEST_F(UpdaterWindowTest, StatusLineShowsEachTextExactlyAndAtOnce) {
-  UpdaterWindow window(CountStart);
-  HWND status = window.control(ControlId::Status);
-  EXPECT_EQ(Text(status), "");
-  for (std::string_view text :
-       {protocol::NoDeviceText, protocol::ProbeFailedText, protocol::IdentityFailedText,
-        protocol::BlockReplyFailedText, protocol::CompletedText}) {
-    window.SetStatusText(text);
-    EXPECT_EQ(Text(status), text);
-    EXPECT_FALSE(GetUpdateRect(status, nullptr, FALSE)) << text;
-  }
-}
-
-TEST_F(UpdaterWindowTest, ExitAndTheCloseBoxCloseAtOnceWithStatusZero) {
-  for (const bool closeBox : {false, true}) {
-    SCOPED_TRACE(closeBox ? "close box" : "Exit");
-    UpdaterWindow window(CountStart);
-    HWND form = window.handle();
-    if (closeBox) {
-      SendMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
-    } else {
-      Click(window, ControlId::ExitButton);
-    }
-    EXPECT_FALSE(IsWindow(form));
-    int status = -1;
-    EXPECT_TRUE(Pump(window, &status));
-    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE)) << step.value;
   }
 }
 
@@ -260,72 +124,41 @@ struct SeenAfterClose {
   bool exists = false;
   std::string status;
   LRESULT position = -1;
-};
-SeenAfterClose seen;
+} seen;
 
-void RunThatClosesTheWindow(WindowOperations& operations) {
+protocol::Outcome RunThatClosesTheWindow(protocol::WindowOperations& operations) {
   auto& window = dynamic_cast<UpdaterWindow&>(operations);
-  window.SetStatusText(protocol::IdentityFailedText);
+  const auto& identity = protocol::EndingOf(protocol::Outcome::IdentityFailed);
+  window.SetStatusText(identity.text);
   window.CloseWindow();
-  window.SetStatusText(protocol::CompletedText);
+  window.SetStatusText("later");
   window.SetProgressValue(50);
   window.CloseWindow();
-  seen.visible = IsWindowVisible(window.handle());
-  seen.exists = IsWindow(window.handle());
-  seen.status = Text(window.control(ControlId::Status));
-  seen.position = SendMessageA(window.control(ControlId::Progress), PBM_GETPOS, 0, 0);
+  seen = {IsWindowVisible(window.handle()) != FALSE, IsWindow(window.handle()) != FALSE,
+          Text(window.control(ControlId::Status)),
+          SendMessageA(window.control(ControlId::Progress), PBM_GETPOS, 0, 0)};
+  return identity.outcome;
 }
 
-TEST_F(UpdaterWindowTest, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
+TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
   UpdaterWindow window(RunThatClosesTheWindow);
   HWND form = window.handle();
-  Click(window, ControlId::StartButton);
+  SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
   EXPECT_FALSE(seen.visible);
   EXPECT_TRUE(seen.exists) << "gone only once the click has returned";
-  EXPECT_EQ(seen.status, protocol::IdentityFailedText) << "later operations have no effect";
+  EXPECT_EQ(seen.status, protocol::EndingOf(protocol::Outcome::IdentityFailed).text)
+      << "later operations have no effect";
   EXPECT_EQ(seen.position, 0);
   EXPECT_FALSE(IsWindow(form));
-  int status = -1;
-  EXPECT_TRUE(Pump(window, &status));
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Pump(), 0);
 }
 
-TEST_F(UpdaterWindowTest, StartRunsAWholeUpdateInsideTheClick) {
-  struct Case {
-    std::string_view scenario;
-    std::string_view status;  // shown, when the window stays
-    bool staysOpen;
-  };
-  const Case cases[] = {
-      {"direct", protocol::CompletedText, true},
-      {"no-remote", protocol::NoDeviceText, true},
-      {"probe-nak", protocol::ProbeFailedText, true},
-      {"loader-empty", protocol::BlockReplyFailedText, true},
-      {"identity-bad-echo", protocol::IdentityFailedText, false},
-      {"block-silent", protocol::BlockReplyFailedText, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.scenario);
-    const sim::Scenario* scenario = sim::FindScenario(c.scenario);
-    ASSERT_NE(scenario, nullptr);
-    sim::VirtualClock clock;
-    sim::World world(clock);
-    scenario->setUp(world);
-    link::UsePlatform(world.platform);
-
-    {
-      UpdaterWindow window(protocol::UpdateFirmware);
-      HWND status = window.control(ControlId::Status);
-      Click(window, ControlId::StartButton);
-      EXPECT_EQ(window.handle() != nullptr, c.staysOpen);
-      if (c.staysOpen) {
-        EXPECT_EQ(Text(status), c.status);
-        EXPECT_FALSE(Pump(window));
-      }
-    }
-    EXPECT_EQ(world.platform.OpenHandles(), 0);
-    DropQueued();
-  }
+// Exit is clicked from outside, in window_under_wine.
+TEST(UpdaterWindow, TheCloseBoxEndsTheProgramWithStatusZero) {
+  UpdaterWindow window(Nothing);
+  SendMessageA(window.handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(window.handle(), nullptr);
+  EXPECT_EQ(Pump(), 0);
 }
 
 }  // namespace

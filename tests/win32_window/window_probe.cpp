@@ -1,8 +1,9 @@
 // window_probe: looks at the running updater's window from another process,
 // as a person at the screen would, for the scripts that drive it.
 //
-//   window_probe layout   waits for the window, checks its client size and
-//                         every control's place against the table at 96 dpi,
+//   window_probe layout   waits for the window, checks its client size, its
+//                         place and border, and every control's place
+//                         against the table at 96 dpi,
 //                         prints "<name> <left> <top> <right> <bottom>":
 //                         each control's place on the screen
 //   window_probe status   prints Label2's text
@@ -10,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -56,6 +58,18 @@ int CheckLayout(HWND window) {
   if (client.right != corvane::shell::ClientWidthTwips / TwipsPerPixel ||
       client.bottom != corvane::shell::ClientHeightTwips / TwipsPerPixel) {
     std::printf("  expected 394 x 236\n");
+    ++mismatches;
+  }
+  // Centred on the screen, a fixed single border with the close box only.
+  RECT outer;
+  GetWindowRect(window, &outer);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
+  if (std::abs(outer.left + outer.right - GetSystemMetrics(SM_CXSCREEN)) > 1 ||
+      std::abs(outer.top + outer.bottom - GetSystemMetrics(SM_CYSCREEN)) > 1 ||
+      (style & (WS_CAPTION | WS_SYSMENU)) != (WS_CAPTION | WS_SYSMENU) ||
+      (style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0) {
+    std::printf("window at %ld,%ld-%ld,%ld with style %08lx\n", outer.left, outer.top, outer.right,
+                outer.bottom, style);
     ++mismatches;
   }
   for (std::size_t i = 0; i < Controls.size(); ++i) {
