@@ -65,15 +65,5 @@ TEST(BlockFrame, CarriesHeaderPayloadAndTrailingChecksum) {
   }
 }
 
-TEST(BlockFrame, RaisingTheFlagRaisesTheChecksumsByOneAndTwo) {
-  const Bytes payload(512, 0x5A);
-  Bytes plain(MaxBlockFrameSize);
-  Bytes flagged(MaxBlockFrameSize);
-  BuildBlockFrame(MakeFrameHeader(FrameMarker, MarkerSecond, 512, 0, 20, 0), payload, plain);
-  BuildBlockFrame(MakeFrameHeader(FrameMarker, MarkerSecond, 512, 0, 20, 1), payload, flagged);
-  EXPECT_EQ(static_cast<std::uint8_t>(plain[7] + 1), flagged[7]);
-  EXPECT_EQ(static_cast<std::uint8_t>(plain[520] + 2), flagged[520]);
-}
-
 }  // namespace
 }  // namespace corvane::protocol
