@@ -109,6 +109,8 @@ TEST_F(PipeTransferTest, NothingIsAttemptedWithoutACountOrAConnection) {
 }
 
 TEST_F(PipeTransferTest, OpenFailsWholeAndATransferWhoseFileWillNotOpenGivesZero) {
+  EXPECT_EQ(OpenDevice(), 1);
+  EXPECT_EQ(backend.OpenFiles(), 2) << "a second OpenDevice releases what the first held";
   for (const auto refused : {ReadPipeSuffix, WritePipeSuffix}) {
     CloseDevice();
     backend.faults.fails = [refused](sim::Call call, std::string_view name) {

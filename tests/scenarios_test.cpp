@@ -186,6 +186,32 @@ TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
   EXPECT_TRUE(remote.images()[0].bytes == firmware::MainImage);
 }
 
+class IdentityTest : public SimTestWorld {};
+
+TEST_F(IdentityTest, BytesThirtyOneAndThirtyTwoChooseThePathAndTwentyEightAndNineTheFlag) {
+  // The main image's identity bytes are 00 09 00 00.
+  const struct {
+    std::array<std::uint8_t, 4> identity;  // reply bytes 28, 29, 31, 32
+    bool loader;
+    std::uint8_t flag;
+  } cases[] = {
+      {{0x00, 0x09, 0x01, 0x00}, false, 0}, {{0x00, 0x09, 0x00, 0x01}, false, 0},
+      {{0x00, 0x09, 0x01, 0x01}, true, 0},  {{0x01, 0x09, 0x00, 0x00}, false, 0},
+      {{0x00, 0x0A, 0x00, 0x00}, false, 0}, {{0x01, 0x0A, 0x00, 0x00}, false, 1},
+  };
+  std::vector<std::string> transcript;
+  RecordingWindow window(transcript);
+  for (const auto& c : cases) {
+    remote.identityReply = IdentityReplyWith(c.identity);
+    remote.loaderIdentityReply = remote.identityReply;
+    const std::size_t before = remote.images().size();
+    EXPECT_EQ(UpdateFirmware(window), Outcome::Completed);
+    const auto& images = remote.images();
+    ASSERT_EQ(images.size() - before, c.loader ? 2u : 1u);
+    EXPECT_EQ(images.back().headerFlag, c.flag);
+  }
+}
+
 TEST(TimeDelay, EndsAtTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
   const struct {
     std::uint32_t tickStart;

@@ -137,8 +137,9 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
   }
 }
 
-TEST_F(TransferTest, NeverSendsPastTheImage) {
+TEST_F(TransferTest, SendsNothingPastTheImageNorForAnEmptyOne) {
   EXPECT_EQ(Transfer(static_cast<std::int32_t>(image.size()) + 1), TransferResult::WriteFailed);
+  EXPECT_EQ(Transfer(0), TransferResult::Completed);
   EXPECT_TRUE(writes.empty());
 }
 
