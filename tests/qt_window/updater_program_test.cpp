@@ -7,9 +7,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <optional>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,136 +25,100 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-// The command's standard output; empty when it failed.
-std::string Output(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return output;
-  }
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  return pclose(pipe) == 0 ? output : std::string();
-}
+const std::string FindWindow =
+    "timeout 30 xdotool search --sync --onlyvisible --name '^Corvane Firmware Updater'";
 
 // Clicks a control of the window, at its centre at Xvfb's 96 dots per inch.
-bool Click(const std::string& window, shell::ControlId id) {
+bool Click(shell::ControlId id) {
   const shell::TwipsRect rect = shell::ClientRect(shell::ControlFor(id));
   const auto pixels = [](int twips) {
     return std::to_string(shell::TwipsToPixels(twips, shell::DesignDpi));
   };
-  const std::string command = "xdotool mousemove --window " + window + " " +
+  const std::string command = FindWindow + " mousemove --window %1 " +
                               pixels(rect.left + rect.width / 2) + " " +
                               pixels(rect.top + rect.height / 2) + " click 1";
   return std::system(command.c_str()) == 0;
 }
 
-class Program {
- public:
-  Program() {
-    char* argv[] = {const_cast<char*>(CORVANE_UPDATER), nullptr};
-    started_ = posix_spawn(&pid_, CORVANE_UPDATER, nullptr, nullptr, argv, environ) == 0;
-  }
-  ~Program() {
-    if (started_ && !ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
+template <typename Done>
+bool Within(std::chrono::seconds limit, Done done) {
+  for (const auto deadline = std::chrono::steady_clock::now() + limit; !done();) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
     }
+    std::this_thread::sleep_for(50ms);
   }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
-
-  bool started() const { return started_; }
-
-  // The exit status once the program has ended within `limit`.
-  std::optional<int> WaitForEnd(Clock::duration limit) {
-    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline;) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        ended_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return std::nullopt;
-  }
-
- private:
-  pid_t pid_ = 0;
-  bool started_ = false;
-  bool ended_ = false;
-};
-
-struct Image {
-  sim::FrameKind end;
-  bool afterRestart;
-  std::vector<std::uint8_t> bytes;
-};
-
-std::vector<std::uint8_t> Embedded(int id, std::int32_t count) {
-  const auto image = firmware::EmbeddedImage(id).first(static_cast<std::size_t>(count));
-  return {image.begin(), image.end()};
+  return true;
 }
 
-struct Path {
-  const char* name;
-  bool needsLoader;
+// Killed at the end unless it was seen to end.
+struct Program {
+  pid_t pid = 0;
+  ~Program() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
 };
 
-class UpdaterProgram : public testing::TestWithParam<Path> {};
+class UpdaterProgram : public testing::TestWithParam<bool> {};
 
 TEST_P(UpdaterProgram, StartUpdatesTheRemoteAndExitEnds) {
+  const bool needsLoader = GetParam();
   sim::SimRemote remote;
-  std::vector<Image> expected;
-  if (GetParam().needsLoader) {
-    remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
-    expected.push_back({sim::FrameKind::LoaderEnd, false,
-                        Embedded(firmware::LoaderImageId, protocol::LoaderTransferSize)});
-  }
+  struct Sent {
+    int id;
+    std::int32_t bytes;
+    sim::FrameKind end;
+    bool afterRestart;
+  };
   // After the loader, only a remote that left and came back takes the main
   // image as one that restarted.
-  expected.push_back({sim::FrameKind::MainEnd, GetParam().needsLoader,
-                      Embedded(firmware::MainImageId, firmware::MainImageBytes)});
+  std::vector<Sent> expected{
+      {firmware::MainImageId, firmware::MainImageBytes, sim::FrameKind::MainEnd, needsLoader}};
+  if (needsLoader) {
+    remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
+    expected.insert(expected.begin(), {firmware::LoaderImageId, protocol::LoaderTransferSize,
+                                       sim::FrameKind::LoaderEnd, false});
+  }
   usbtest::UsbRemoteTestbed bus(remote);
 
   Program program;
-  ASSERT_TRUE(program.started());
-  std::string window =
-      Output("timeout 30 xdotool search --sync --onlyvisible --name '^Corvane Firmware Updater'");
-  ASSERT_FALSE(window.empty()) << "the window did not appear";
-  window.resize(window.find('\n'));
+  char* argv[] = {const_cast<char*>(CORVANE_UPDATER), nullptr};
+  ASSERT_EQ(posix_spawn(&program.pid, CORVANE_UPDATER, nullptr, nullptr, argv, environ), 0);
+  ASSERT_EQ(std::system((FindWindow + " >/dev/null").c_str()), 0) << "the window did not appear";
   EXPECT_EQ(bus.Holds().claimsMade, 0) << "the remote was claimed before Start";
 
-  ASSERT_TRUE(Click(window, shell::ControlId::StartButton));
-  const auto done = [&] {
+  ASSERT_TRUE(Click(shell::ControlId::StartButton));
+  ASSERT_TRUE(Within(60s, [&] {
     return bus.WithRemote([&](const sim::SimRemote& r) {
       return r.images().size() == expected.size();
     }) && bus.Holds().claimedInterfaces == 0;  // the run closed the link
-  };
-  for (const auto deadline = Clock::now() + 60s; !done() && Clock::now() < deadline;) {
-    std::this_thread::sleep_for(100ms);
+  })) << "the images did not arrive, or the link stayed open";
+  ASSERT_TRUE(Click(shell::ControlId::ExitButton));
+  int status = -1;
+  if (Within(20s, [&] { return waitpid(program.pid, &status, WNOHANG) == program.pid; })) {
+    program.pid = 0;
   }
-  ASSERT_TRUE(done()) << "the images did not arrive, or the link stayed open";
-  ASSERT_TRUE(Click(window, shell::ControlId::ExitButton));
-  EXPECT_EQ(program.WaitForEnd(20s), std::optional<int>(0));
+  EXPECT_EQ(status, 0) << "the wait status after Exit";
 
   bus.WithRemote([&](const sim::SimRemote& r) {
     EXPECT_EQ(r.violations(), std::vector<std::string>{});
     for (std::size_t i = 0; i < expected.size(); ++i) {
+      const auto image = firmware::EmbeddedImage(expected[i].id)
+                             .first(static_cast<std::size_t>(expected[i].bytes));
       EXPECT_EQ(r.images()[i].end, expected[i].end) << i;
       EXPECT_EQ(r.images()[i].afterRestart, expected[i].afterRestart) << i;
-      EXPECT_TRUE(r.images()[i].bytes == expected[i].bytes) << "image " << i << " byte for byte";
+      EXPECT_TRUE(std::ranges::equal(r.images()[i].bytes, image))
+          << "image " << i << " byte for byte";
     }
   });
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UpdaterProgram,
-                         testing::Values(Path{"direct", false}, Path{"loader", true}),
-                         [](const testing::TestParamInfo<Path>& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Paths, UpdaterProgram, testing::Bool(),
+                         [](const auto& row) { return row.param ? "loader" : "direct"; });
 
 }  // namespace
 }  // namespace corvane

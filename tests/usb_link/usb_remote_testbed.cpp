@@ -1,20 +1,25 @@
 #include "usb_remote_testbed.h"
 
 #include <linux/capability.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace corvane::usbtest {
 namespace {
 
 // Descriptors as sysfs shows them. A full-speed remote: device, one
-// configuration, one vendor-specific interface, bulk OUT 0x01 and bulk IN
+// configuration, one vendor-class (0xFF) interface, bulk OUT 0x01 and bulk IN
 // 0x81 of 64 bytes.
 constexpr const char* RemoteDescriptors =
     "12010002000000404bec107a000101020001"
@@ -24,6 +29,10 @@ constexpr const char* RootHubDescriptors =
     "12010002090001406b1d020000010000000109021900010100e0000904000001090000000705810304000c";
 constexpr const char* HubDescriptors =
     "1201000209000140e305080600010000000109021900010100e0000904000001090000000705810301000c";
+constexpr const char* RemoteSyspath = "/devices/usb1/1-1/1-1.4";
+constexpr int FirstRemoteDevice = 3;  // after the root hub and the hub
+constexpr unsigned char BulkOut = 0x01;
+constexpr unsigned char BulkIn = 0x81;
 
 std::string Node(int device) {
   char node[32];
@@ -31,22 +40,16 @@ std::string Node(int device) {
   return node;
 }
 
-std::string Description(const std::string& syspath, int device, const std::string& devpath,
-                        const std::string& vendor, const std::string& product,
-                        const char* descriptors) {
+void Add(UMockdevTestbed* testbed, const std::string& syspath, int device, const char* devpath,
+         const char* vendor, const char* product, const char* descriptors) {
   const std::string node = Node(device);
-  return "P: " + syspath + "\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-         "E: DRIVER=usb\nE: DEVNAME=/dev/" + node +
-         "\nE: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) +
-         "\nA: busnum=1\\n\nA: devnum=" + std::to_string(device) + "\\n\nA: devpath=" + devpath +
-         "\\n\nA: idVendor=" + vendor + "\\n\nA: idProduct=" + product +
-         "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\nH: descriptors=" + descriptors + "\n";
-}
-
-constexpr const char* RemoteSyspath = "/devices/usb1/1-1/1-1.4";
-constexpr int FirstRemoteDevice = 3;  // after the root hub and the hub
-
-void AddFromString(UMockdevTestbed* testbed, const std::string& description) {
+  const std::string description =
+      "P: " + syspath + "\nN: " + node +
+      "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: DEVNAME=/dev/" + node +
+      "\nE: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) +
+      "\nA: busnum=1\\n\nA: devnum=" + std::to_string(device) + "\\n\nA: devpath=" + devpath +
+      "\\n\nA: idVendor=" + vendor + "\\n\nA: idProduct=" + product +
+      "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\nH: descriptors=" + descriptors + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) {
     const std::string message = error->message;
@@ -61,16 +64,13 @@ void AddFromString(UMockdevTestbed* testbed, const std::string& description) {
 void OverrideFilePermissions(bool allowed) {
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
   __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-  if (syscall(SYS_capget, &header, data) != 0) {
-    return;
+  if (syscall(SYS_capget, &header, data) == 0) {
+    const auto dac =
+        static_cast<__u32>(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH));
+    data[0].effective =
+        allowed ? data[0].effective | (data[0].permitted & dac) : data[0].effective & ~dac;
+    syscall(SYS_capset, &header, data);
   }
-  for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
-    const auto bit = static_cast<__u32>(CAP_TO_MASK(capability));
-    auto& effective = data[CAP_TO_INDEX(capability)].effective;
-    effective = allowed ? (effective | (data[CAP_TO_INDEX(capability)].permitted & bit))
-                        : (effective & ~bit);
-  }
-  syscall(SYS_capset, &header, data);
 }
 
 // umockdev-wrapper preloads the library that sends this process's device
@@ -83,15 +83,23 @@ UMockdevTestbed* NewTestbed() {
   return umockdev_testbed_new();
 }
 
+usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
+  return *reinterpret_cast<usbdevfs_urb*>(data->data);
+}
+
+void Complete(UMockdevIoctlClient* client, int error) {
+  umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
+}
+
 }  // namespace
 
 UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
-    : onBus_(remote), testbed_(NewTestbed()), usbdevfs_(onBus_, clock_, mutex_) {
-  AddFromString(testbed_, Description("/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors));
-  AddFromString(testbed_, Description("/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors));
-  usbdevfs_.onLeaving = [this] { restartChanged_.notify_all(); };
-  // A throwing Plug() must not leave a joinable thread behind.
-  Plug();
+    : onBus_(remote), testbed_(NewTestbed()), handler_(umockdev_ioctl_base_new()) {
+  g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+  Add(testbed_, "/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors);
+  Add(testbed_, "/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors);
+  // Before the thread starts: a throwing plug must not leave it joinable.
+  PlugLocked();
   restarts_ = std::thread([this] { RunRestarts(); });
 }
 
@@ -102,23 +110,16 @@ UsbRemoteTestbed::~UsbRemoteTestbed() {
   }
   restartChanged_.notify_all();
   restarts_.join();
-  AllowAccess();
-  {
-    std::lock_guard lock(mutex_);
-    UnplugLocked();
-  }
+  OverrideFilePermissions(true);
+  Unplug();
   // Nodes stay answered after an unplug, so that what was open on them
   // fails as on a real bus.
   for (int device = FirstRemoteDevice; device <= deviceNumber_; ++device) {
     umockdev_testbed_detach_ioctl(testbed_, ("/dev/" + Node(device)).c_str(), nullptr);
   }
+  DropUrbs();
+  g_object_unref(handler_);
   g_object_unref(testbed_);
-}
-
-void UsbRemoteTestbed::Plug() {
-  std::lock_guard lock(mutex_);
-  onBus_.SetPresent(true);
-  PlugLocked();
 }
 
 void UsbRemoteTestbed::Unplug() {
@@ -127,55 +128,33 @@ void UsbRemoteTestbed::Unplug() {
   UnplugLocked();
 }
 
-UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds() {
-  std::lock_guard lock(mutex_);
-  return {usbdevfs_.ClaimedInterfaces(), usbdevfs_.UrbsInFlight(), usbdevfs_.ClaimsMade()};
-}
-
 void UsbRemoteTestbed::PlugLocked() {
-  if (!syspath_.empty()) {
-    return;
-  }
-  ++deviceNumber_;
-  devnode_ = "/dev/" + Node(deviceNumber_);
+  devnode_ = "/dev/" + Node(++deviceNumber_);
+  generation_ = onBus_.Generation();
+  DropUrbs();  // left by a node that is gone and no longer reaped
   // The handler is in place before the add uevent tells libusb the node is
   // there.
-  usbdevfs_.Connect(devnode_);
-  if (!umockdev_testbed_attach_ioctl(testbed_, devnode_.c_str(), usbdevfs_.handler(), nullptr)) {
+  if (!umockdev_testbed_attach_ioctl(testbed_, devnode_.c_str(), handler_, nullptr)) {
     throw std::runtime_error("umockdev: cannot attach to " + devnode_);
   }
-  syspath_ = RemoteSyspath;
-  AddFromString(testbed_,
-                Description(syspath_, deviceNumber_, "1.4", "ec4b", "7a10", RemoteDescriptors));
-  if (accessRefused_) {
-    RefuseAccess();
-  }
+  Add(testbed_, RemoteSyspath, deviceNumber_, "1.4", "ec4b", "7a10", RemoteDescriptors);
 }
 
 void UsbRemoteTestbed::UnplugLocked() {
-  if (syspath_.empty()) {
-    return;
+  if (!devnode_.empty()) {
+    const std::string full = std::string("/sys") + RemoteSyspath;
+    umockdev_testbed_uevent(testbed_, full.c_str(), "remove");
+    umockdev_testbed_remove_device(testbed_, full.c_str());
+    devnode_.clear();
+    claimed_ = 0;
   }
-  const std::string full = "/sys" + syspath_;
-  umockdev_testbed_uevent(testbed_, full.c_str(), "remove");
-  umockdev_testbed_remove_device(testbed_, full.c_str());
-  usbdevfs_.Disconnect();
-  syspath_.clear();
 }
 
 void UsbRemoteTestbed::RefuseAccess() {
-  accessRefused_ = true;
-  if (!devnode_.empty()) {
-    gchar* root = umockdev_testbed_get_root_dir(testbed_);
-    chmod((std::string(root) + devnode_).c_str(), 0);
-    g_free(root);
-  }
+  gchar* root = umockdev_testbed_get_root_dir(testbed_);
+  chmod((std::string(root) + devnode_).c_str(), 0);
+  g_free(root);
   OverrideFilePermissions(false);
-}
-
-void UsbRemoteTestbed::AllowAccess() {
-  accessRefused_ = false;
-  OverrideFilePermissions(true);
 }
 
 void UsbRemoteTestbed::RunRestarts() {
@@ -183,7 +162,7 @@ void UsbRemoteTestbed::RunRestarts() {
   while (!stopping_) {
     const sim::Millis now = clock_.Now();
     const bool present = onBus_.Present(now);
-    if (present != !syspath_.empty()) {
+    if (present == devnode_.empty()) {
       present ? PlugLocked() : UnplugLocked();
     } else if (!present && onBus_.ReturnsAt() != sim::Never) {
       restartChanged_.wait_for(lock, std::chrono::milliseconds(onBus_.ReturnsAt() - now));
@@ -191,6 +170,166 @@ void UsbRemoteTestbed::RunRestarts() {
       restartChanged_.wait(lock);
     }
   }
+}
+
+void UsbRemoteTestbed::DropUrbs() {
+  for (Urb& urb : urbs_) {
+    umockdev_ioctl_data_unref(urb.buffer);
+    umockdev_ioctl_data_unref(urb.urb);
+  }
+  urbs_.clear();
+}
+
+gboolean UsbRemoteTestbed::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+  auto& bed = *static_cast<UsbRemoteTestbed*>(self);
+  std::lock_guard lock(bed.mutex_);
+  return bed.Handle(client) ? TRUE : FALSE;
+}
+
+bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  const gulong request = umockdev_ioctl_client_get_request(client);
+  if (devnode_ != umockdev_ioctl_client_get_devnode(client) || generation_ != onBus_.Generation()) {
+    // As the kernel does for a device that went away: its URBs are still
+    // given back, every other request finds no device.
+    if (request == USBDEVFS_REAPURBNDELAY) {
+      Reap(client, arg, false);
+    } else {
+      Complete(client, ENODEV);
+    }
+    return true;
+  }
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+      UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+      const std::uint32_t offered = USBDEVFS_CAP_BULK_CONTINUATION |
+                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
+      std::memcpy(caps->data, &offered, sizeof offered);
+      umockdev_ioctl_data_unref(caps);
+      Complete(client, 0);
+      return true;
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+      ++claimed_;
+      ++claimsMade_;
+      Complete(client, 0);
+      return true;
+    case USBDEVFS_RELEASEINTERFACE:
+      --claimed_;
+      Complete(client, 0);
+      return true;
+    case USBDEVFS_SUBMITURB:
+      Submit(client, arg);
+      return true;
+    case USBDEVFS_REAPURBNDELAY:
+      Reap(client, arg, true);
+      return true;
+    case USBDEVFS_DISCARDURB:
+      Discard(client, arg);
+      return true;
+    default:
+      return false;  // umockdev answers it as an unknown request
+  }
+}
+
+void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+  const usbdevfs_urb& urb = UrbOf(urbData);
+  if (urb.type != USBDEVFS_URB_TYPE_BULK || (urb.endpoint != BulkOut && urb.endpoint != BulkIn) ||
+      urb.buffer_length < 0) {
+    umockdev_ioctl_data_unref(urbData);
+    Complete(client, EINVAL);
+    return;
+  }
+  urbs_.push_back({urbData,
+                   umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                               static_cast<gsize>(urb.buffer_length), nullptr),
+                   urb.endpoint == BulkOut});
+  Complete(client, 0);
+}
+
+bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
+  usbdevfs_urb& fields = UrbOf(urb.urb);
+  fields.status = 0;
+  fields.actual_length = 0;
+  if (!present) {
+    fields.status = -ESHUTDOWN;
+    return true;
+  }
+  if (urb.discarded) {
+    fields.status = -ENOENT;  // what the kernel gives back for a discarded URB
+    return true;
+  }
+  if (urb.toDevice) {
+    // Every write goes through whole; the remote takes the frame once its
+    // write has completed. Write faults are the simulated backend's to show.
+    fields.actual_length = fields.buffer_length;
+    const std::span<const std::uint8_t> frame(urb.buffer->data,
+                                              static_cast<std::size_t>(fields.buffer_length));
+    if (onBus_.Written(frame, now) != sim::Presence::Stays) {
+      restartChanged_.notify_all();
+    }
+    return true;
+  }
+  const sim::RemoteOnBus::NextRead next = onBus_.Next();
+  switch (next.kind) {
+    case sim::RemoteOnBus::ReadKind::Reply: {
+      if (next.readyAt > now) {
+        return false;
+      }
+      std::vector<std::uint8_t> bytes = onBus_.TakeReply();
+      const auto room = static_cast<std::size_t>(fields.buffer_length);
+      const std::size_t delivered = std::min(room, bytes.size());
+      umockdev_ioctl_data_update(urb.buffer, 0, bytes.data(), static_cast<gint>(delivered));
+      fields.actual_length = static_cast<int>(delivered);
+      if (bytes.size() > room) {
+        fields.status = -EOVERFLOW;  // the device sent more than the URB holds
+      }
+      return true;
+    }
+    case sim::RemoteOnBus::ReadKind::Empty:
+      return true;
+    case sim::RemoteOnBus::ReadKind::Fails:
+      fields.status = -EPROTO;
+      return true;
+    case sim::RemoteOnBus::ReadKind::Pending:
+      break;
+  }
+  return false;
+}
+
+void UsbRemoteTestbed::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present) {
+  const sim::Millis now = clock_.Now();
+  for (auto it = urbs_.begin(); it != urbs_.end(); ++it) {
+    if (!Finish(*it, now, present)) {
+      continue;
+    }
+    const Urb done = *it;
+    urbs_.erase(it);
+    UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+    umockdev_ioctl_data_set_ptr(pointer, 0, done.urb);
+    umockdev_ioctl_data_unref(pointer);
+    umockdev_ioctl_data_unref(done.buffer);
+    umockdev_ioctl_data_unref(done.urb);
+    Complete(client, 0);
+    return;
+  }
+  Complete(client, present ? EAGAIN : ENODEV);
+}
+
+void UsbRemoteTestbed::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+  gulong address = 0;
+  std::memcpy(&address, arg->data, sizeof address);
+  const auto found = std::find_if(urbs_.begin(), urbs_.end(), [address](const Urb& urb) {
+    return urb.urb->client_addr == address && !urb.discarded;
+  });
+  if (found == urbs_.end()) {
+    Complete(client, EINVAL);
+    return;
+  }
+  found->discarded = true;
+  Complete(client, 0);
 }
 
 }  // namespace corvane::usbtest
