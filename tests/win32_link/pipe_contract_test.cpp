@@ -5,21 +5,20 @@
 
 #include "backend_contract.h"
 #include "handle_count.h"
-#include "pipe_device_backend.h"
+#include "pipe_remote.h"
 
 namespace corvane::win32_test {
 namespace {
 
 class PipeBed final : public contract::Bed {
  public:
-  link::Backend& backend() override { return backend_; }
+  link::Backend& backend() override { return served_; }
   sim::SimRemote& remote() override { return remote_; }
   void Unplug() override { served_.Unplug(); }
 
  private:
   sim::SimRemote remote_;
   PipeRemote served_{remote_};
-  PipeDeviceBackend backend_{served_};
 };
 
 class Win32Pipes : public testing::TestWithParam<contract::Case> {};

@@ -10,7 +10,8 @@
 
 #include "firmware/images.h"
 #include "handle_count.h"
-#include "pipe_device_backend.h"
+#include "link/device_link.h"
+#include "pipe_remote.h"
 #include "protocol/update_run.h"
 #include "shell/win32/updater_window.h"
 
@@ -19,41 +20,32 @@ namespace {
 
 using shell::ControlId;
 
-struct Path {
-  const char* name;
-  bool needsLoader;
-};
-
-// Shows what a run shows, without a remote.
-protocol::Outcome ShowsProgress(protocol::WindowOperations& window) {
-  window.SetProgressMax(100);
-  window.SetProgressValue(50);
-  window.SetStatusText("ready");
-  return protocol::Outcome::Completed;
-}
-
-class UpdateOverPipes : public testing::TestWithParam<Path> {
+class UpdateOverPipes : public testing::TestWithParam<std::string> {
  protected:
   // Wine opens handles of its own, for good, on a window's first click and
   // drawing; they are not the run's.
   static void SetUpTestSuite() {
-    shell::win32::UpdaterWindow window(ShowsProgress);
+    shell::win32::UpdaterWindow window([](protocol::WindowOperations& shown) {
+      shown.SetProgressValue(50);
+      shown.SetStatusText("ready");
+      return protocol::Outcome::Completed;
+    });
     SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
   }
 };
 
 TEST_P(UpdateOverPipes, SendsTheImagesWholeAndShowsSendCompleted) {
   ASSERT_TRUE(firmware::LoadMainImage());
+  const bool needsLoader = GetParam() == "loader";
   sim::SimRemote remote;
-  if (GetParam().needsLoader) {
+  if (needsLoader) {
     remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
   }
   shell::win32::UpdaterWindow window(protocol::UpdateFirmware);
   const int handlesBefore = OpenHandleCount();
   {
     PipeRemote served(remote);
-    PipeDeviceBackend backend(served);
-    const link::BackendInUse inUse(backend);
+    const link::BackendInUse inUse(served);
     SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
     served.Stop();
   }
@@ -63,22 +55,17 @@ TEST_P(UpdateOverPipes, SendsTheImagesWholeAndShowsSendCompleted) {
   EXPECT_EQ(OpenHandleCount(), handlesBefore);
   EXPECT_EQ(remote.violations(), std::vector<std::string>{});
 
-  std::vector<int> sent{firmware::MainImageId};
-  if (GetParam().needsLoader) {
-    sent.insert(sent.begin(), firmware::LoaderImageId);
-  }
+  const auto sent = needsLoader ? std::vector{firmware::LoaderImageId, firmware::MainImageId}
+                                : std::vector{firmware::MainImageId};
   ASSERT_EQ(remote.images().size(), sent.size());
   for (std::size_t i = 0; i < sent.size(); ++i) {
     const auto image = firmware::EmbeddedImage(sent[i]);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), remote.images()[i].bytes.begin(),
-                           remote.images()[i].bytes.end()))
-        << "image " << sent[i];
+    EXPECT_TRUE(std::ranges::equal(image, remote.images()[i].bytes)) << "image " << sent[i];
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UpdateOverPipes,
-                         testing::Values(Path{"direct", false}, Path{"loader", true}),
-                         [](const auto& run) { return std::string(run.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, UpdateOverPipes, testing::Values("direct", "loader"),
+                         [](const auto& run) { return run.param; });
 
 }  // namespace
 }  // namespace corvane::win32_test

@@ -16,39 +16,30 @@
 
 namespace {
 
-class UpdaterResources : public testing::Test {
- protected:
-  void SetUp() override {
-    program_ = LoadLibraryExA(CORVANE_UPDATER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program_, nullptr) << CORVANE_UPDATER_EXE;
+// Loaded once, as data, for the whole run.
+const HMODULE Program = LoadLibraryExA(CORVANE_UPDATER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+
+// The resource's bytes; empty when it or the program is missing.
+std::string Bytes(HRSRC found) {
+  if (found == nullptr) {
+    return {};
   }
-  void TearDown() override { FreeLibrary(program_); }
+  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(Program, found)));
+  return {bytes, SizeofResource(Program, found)};
+}
 
-  // The resource's bytes; empty when it is missing.
-  std::string Bytes(HRSRC found) const {
-    if (found == nullptr) {
-      return {};
-    }
-    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(program_, found)));
-    return {bytes, SizeofResource(program_, found)};
-  }
-
-  HMODULE program_ = nullptr;
-};
-
-TEST_F(UpdaterResources, CarryBothImagesByteForByteInTheirLanguage) {
+TEST(UpdaterResources, CarryBothImagesByteForByteInTheirLanguage) {
   for (const auto& [id, file] : {std::pair{corvane::firmware::MainImageId, "main.bin"},
                                  std::pair{corvane::firmware::LoaderImageId, "loader.bin"}}) {
     std::ifstream in(std::string(CORVANE_FIRMWARE_DIR "/") + file, std::ios::binary);
     const std::string expected{std::istreambuf_iterator<char>(in), {}};
     ASSERT_FALSE(expected.empty()) << file;
-    EXPECT_TRUE(Bytes(FindResourceExA(program_, "CUSTOM", MAKEINTRESOURCEA(id), 0x0C04)) ==
-                expected)
+    EXPECT_TRUE(Bytes(FindResourceExA(Program, "CUSTOM", MAKEINTRESOURCEA(id), 0x0C04)) == expected)
         << file;
   }
 }
 
-TEST_F(UpdaterResources, GiveVersionOneShownAsOneDotZeroZero) {
+TEST(UpdaterResources, GiveVersionOneShownAsOneDotZeroZero) {
   DWORD ignored = 0;
   std::vector<char> block(GetFileVersionInfoSizeA(CORVANE_UPDATER_EXE, &ignored));
   ASSERT_TRUE(
@@ -75,17 +66,17 @@ TEST_F(UpdaterResources, GiveVersionOneShownAsOneDotZeroZero) {
   }
 }
 
-TEST_F(UpdaterResources, HoldTheSixteenPixelIconIn256ColoursAndIn32Bits) {
+TEST(UpdaterResources, HoldTheSixteenPixelIconIn256ColoursAndIn32Bits) {
   // The icon group: a 6-byte header, then 14-byte entries ending in the id
   // of each image.
   const std::string group =
-      Bytes(FindResourceA(program_, MAKEINTRESOURCEA(CORVANE_ICON), RT_GROUP_ICON));
+      Bytes(FindResourceA(Program, MAKEINTRESOURCEA(CORVANE_ICON), RT_GROUP_ICON));
   ASSERT_GE(group.size(), 6u);
   std::vector<int> depths;
   for (std::size_t entry = 6; entry + 14 <= group.size(); entry += 14) {
     WORD id = 0;
     std::memcpy(&id, group.data() + entry + 12, sizeof id);
-    const std::string image = Bytes(FindResourceA(program_, MAKEINTRESOURCEA(id), RT_ICON));
+    const std::string image = Bytes(FindResourceA(Program, MAKEINTRESOURCEA(id), RT_ICON));
     BITMAPINFOHEADER header;
     ASSERT_GE(image.size(), sizeof header);
     std::memcpy(&header, image.data(), sizeof header);
@@ -96,9 +87,9 @@ TEST_F(UpdaterResources, HoldTheSixteenPixelIconIn256ColoursAndIn32Bits) {
   EXPECT_EQ(depths, (std::vector<int>{8, 32}));
 }
 
-TEST_F(UpdaterResources, AskForCommonControlsSixAndSystemDpiAwareness) {
+TEST(UpdaterResources, AskForCommonControlsSixAndSystemDpiAwareness) {
   const std::string manifest =
-      Bytes(FindResourceA(program_, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST));
+      Bytes(FindResourceA(Program, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST));
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);

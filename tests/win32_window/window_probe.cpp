@@ -12,25 +12,20 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "shell/window_layout.h"
 
 namespace {
 
-using corvane::shell::ClientRect;
-using corvane::shell::ControlIndex;
-using corvane::shell::Controls;
-using corvane::shell::TwipsRect;
+using namespace corvane::shell;
 
 constexpr int WaitForWindowMs = 20000;
 constexpr int TwipsPerPixel = 15;  // at 96 dpi
 
 HWND FindUpdaterWindow(int waitMs) {
-  const std::string title(corvane::shell::WindowTitle);
   for (int waited = 0;; waited += 50) {
-    HWND window = FindWindowA(nullptr, title.c_str());
+    HWND window = FindWindowA(nullptr, std::string(WindowTitle).c_str());
     if (window != nullptr && IsWindowVisible(window)) {
       return window;
     }
@@ -54,81 +49,66 @@ int CheckLayout(HWND window) {
   int mismatches = 0;
   RECT client;
   GetClientRect(window, &client);
-  std::printf("client %ld x %ld\n", client.right, client.bottom);
-  if (client.right != corvane::shell::ClientWidthTwips / TwipsPerPixel ||
-      client.bottom != corvane::shell::ClientHeightTwips / TwipsPerPixel) {
-    std::printf("  expected 394 x 236\n");
-    ++mismatches;
-  }
+  std::printf("client %ld x %ld, expected %d x %d\n", client.right, client.bottom,
+              ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
+  mismatches += client.right != ClientWidthTwips / TwipsPerPixel ||
+                client.bottom != ClientHeightTwips / TwipsPerPixel;
   // Centred on the screen, a fixed single border with the close box only.
   RECT outer;
   GetWindowRect(window, &outer);
   const auto style = static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
   if (std::abs(outer.left + outer.right - GetSystemMetrics(SM_CXSCREEN)) > 1 ||
       std::abs(outer.top + outer.bottom - GetSystemMetrics(SM_CYSCREEN)) > 1 ||
-      (style & (WS_CAPTION | WS_SYSMENU)) != (WS_CAPTION | WS_SYSMENU) ||
-      (style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0) {
+      (style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) !=
+          (WS_CAPTION | WS_SYSMENU)) {
     std::printf("window at %ld,%ld-%ld,%ld with style %08lx\n", outer.left, outer.top, outer.right,
                 outer.bottom, style);
     ++mismatches;
   }
   for (std::size_t i = 0; i < Controls.size(); ++i) {
-    const auto& entry = Controls[i];
+    const std::string name(Controls[i].name);
     HWND control = NthControl(window, i);
-    if (control == nullptr) {
-      std::printf("%.*s missing\n", static_cast<int>(entry.name.size()), entry.name.data());
-      ++mismatches;
-      continue;
+    RECT at{};
+    if (control != nullptr) {
+      GetWindowRect(control, &at);
     }
-    RECT at;
-    GetWindowRect(control, &at);
-    std::printf("%.*s %ld %ld %ld %ld\n", static_cast<int>(entry.name.size()), entry.name.data(),
-                at.left, at.top, at.right, at.bottom);
+    std::printf("%s %ld %ld %ld %ld\n", name.c_str(), at.left, at.top, at.right, at.bottom);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
-    const TwipsRect expected = ClientRect(entry);
-    const bool placed = at.left * TwipsPerPixel == expected.left &&
-                        at.top * TwipsPerPixel == expected.top &&
-                        (at.right - at.left) * TwipsPerPixel == expected.width &&
-                        (at.bottom - at.top) * TwipsPerPixel == expected.height;
-    if (!placed) {
-      std::printf("  at %ld,%ld %ldx%ld in the client area, expected %d,%d %dx%d\n", at.left,
-                  at.top, at.right - at.left, at.bottom - at.top, expected.left / TwipsPerPixel,
-                  expected.top / TwipsPerPixel, expected.width / TwipsPerPixel,
-                  expected.height / TwipsPerPixel);
+    const TwipsRect expected = ClientRect(Controls[i]);
+    if (control == nullptr || at.left * TwipsPerPixel != expected.left ||
+        at.top * TwipsPerPixel != expected.top ||
+        (at.right - at.left) * TwipsPerPixel != expected.width ||
+        (at.bottom - at.top) * TwipsPerPixel != expected.height) {
+      std::printf("  misplaced: %s, expected at %d,%d %dx%d in the client area\n", name.c_str(),
+                  expected.left / TwipsPerPixel, expected.top / TwipsPerPixel,
+                  expected.width / TwipsPerPixel, expected.height / TwipsPerPixel);
       ++mismatches;
     }
   }
   return mismatches == 0 ? 0 : 1;
 }
 
-int PrintStatus(HWND window) {
-  // GetWindowTextA reads a control of another process without asking it,
-  // so it answers while the window is busy with a run.
-  char text[256] = {};
-  GetWindowTextA(NthControl(window, ControlIndex(corvane::shell::ControlId::Status)), text,
-                 sizeof text);
-  std::printf("%s\n", text);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  const std::string command = argc == 2 ? argv[1] : "";
+  if (command != "layout" && command != "status") {
     std::fprintf(stderr, "usage: window_probe layout | status\n");
     return 2;
   }
-  const bool layout = std::strcmp(argv[1], "layout") == 0;
-  if (!layout && std::strcmp(argv[1], "status") != 0) {
-    std::fprintf(stderr, "window_probe: unknown command '%s'\n", argv[1]);
-    return 2;
-  }
-  HWND window = FindUpdaterWindow(layout ? WaitForWindowMs : 0);
+  HWND window = FindUpdaterWindow(command == "layout" ? WaitForWindowMs : 0);
   if (window == nullptr) {
-    std::fprintf(stderr, "window_probe: no visible window titled \"%.*s\"\n",
-                 static_cast<int>(corvane::shell::WindowTitle.size()),
-                 corvane::shell::WindowTitle.data());
+    std::fprintf(stderr, "window_probe: no visible window titled \"%s\"\n",
+                 std::string(WindowTitle).c_str());
     return 1;
   }
-  return layout ? CheckLayout(window) : PrintStatus(window);
+  if (command == "layout") {
+    return CheckLayout(window);
+  }
+  // GetWindowTextA reads a control of another process without asking it,
+  // so it answers while the window is busy with a run.
+  char text[256] = {};
+  GetWindowTextA(NthControl(window, ControlIndex(ControlId::Status)), text, sizeof text);
+  std::printf("%s\n", text);
+  return 0;
 }
