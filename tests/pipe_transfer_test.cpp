@@ -163,5 +163,16 @@ TEST(PipeTransferClock, TimeOutsHoldExactlyAndAcrossAWrapOfTheTickCount) {
   }
 }
 
+TEST(BackendInUse, ClosesTheLinkAndLeavesNoBackendBehind) {
+  sim::VirtualClock clock;
+  sim::World world(clock);
+  {
+    const BackendInUse inUse(world.backend);
+    ASSERT_EQ(OpenDevice(), 1);
+  }
+  EXPECT_EQ(world.backend.OpenFiles(), 0);
+  EXPECT_EQ(FindDevicePath(), "");
+}
+
 }  // namespace
 }  // namespace corvane::link
