@@ -21,6 +21,10 @@ class DemoRemote {
   DemoRemote(const DemoRemote&) = delete;
   DemoRemote& operator=(const DemoRemote&) = delete;
 
+  // The simulated backend, for a program that puts a backend of its own in
+  // front of it (pointing the link there with a BackendInUse of its own).
+  link::Backend& backend() { return world_.backend; }
+
  private:
   RealClock clock_;
   World world_;
