@@ -1,8 +1,10 @@
 #include "shell/qt/updater_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFont>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,11 +57,27 @@ QFont InstructionFont() {
   return font;
 }
 
+// Eats every mouse, key, wheel, touch and shortcut event, and a close the
+// window manager asked for, while installed.
+class InputDrop final : public QObject {
+ public:
+  InputDrop() { QCoreApplication::instance()->installEventFilter(this); }
+  ~InputDrop() override { QCoreApplication::instance()->removeEventFilter(this); }
+  InputDrop(const InputDrop&) = delete;
+  InputDrop& operator=(const InputDrop&) = delete;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    return event->isInputEvent() || event->type() == QEvent::Shortcut ||
+           event->type() == QEvent::Close;
+  }
+};
+
 }  // namespace
 
-UpdaterWindow::UpdaterWindow() {
+UpdaterWindow::UpdaterWindow(std::string_view titleSuffix) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(Text(WindowTitle));
+  setWindowTitle(Text(WindowTitle) + Text(titleSuffix));
   setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
   // A close box, and no minimize or maximize button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -85,7 +103,7 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
     case ControlId::StartButton: {
       auto* start = MakeButton(control.text, parent);
       // The whole run happens inside the click.
-      connect(start, &QPushButton::clicked, this, [this] { protocol::UpdateFirmware(*this); });
+      connect(start, &QPushButton::clicked, this, &UpdaterWindow::RunUpdate);
       start->setFocus();
       return start;
     }
@@ -113,6 +131,16 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
       return status_;
   }
   return nullptr;  // every id is handled above
+}
+
+void UpdaterWindow::RunUpdate() {
+  protocol::UpdateFirmware(*this);
+  // Clicks and keys given during the run, queued by the window system or
+  // posted, would otherwise act now: a second update, or an Exit that hides
+  // the result. Here Qt fetches what the window system holds and delivers it
+  // and what was posted, into the filter.
+  const InputDrop drop;
+  QGuiApplication::sync();
 }
 
 void UpdaterWindow::SetStatusText(std::string_view text) {

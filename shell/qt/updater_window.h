@@ -16,9 +16,9 @@ namespace corvane::shell {
 
 class UpdaterWindow final : public QWidget, public protocol::WindowOperations {
  public:
-  // Builds the window, centred on its screen; the caller loads the main
-  // image before and shows the window.
-  UpdaterWindow();
+  // Builds the window, centred on its screen, with the suffix after its
+  // title; the caller loads the main image before and shows the window.
+  explicit UpdaterWindow(std::string_view titleSuffix = {});
 
   void SetStatusText(std::string_view text) override;
   void SetProgressMin(float min) override;
@@ -33,6 +33,8 @@ class UpdaterWindow final : public QWidget, public protocol::WindowOperations {
   // Makes the control's widget and wires it up; the caller places it.
   QWidget* AddControl(const Control& control, QWidget* parent);
   void ShowProgress();
+  // Runs an update, then drops the input that came meanwhile.
+  void RunUpdate();
 
   QWidget* frame_ = nullptr;
   QLabel* status_ = nullptr;

@@ -54,6 +54,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 1;
   }
   corvane::sim::DemoRemote remote(*scenario);
-  corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware);
+  corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware,
+                                              corvane::shell::DemoTitleSuffix);
   return window.Run();
 }

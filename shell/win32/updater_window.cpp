@@ -98,9 +98,20 @@ const char* WindowClass(WNDPROC procedure) {
   return registered != 0 ? ClassName : nullptr;
 }
 
+// Clicks and keys given during a run, which pumps no messages, wait in the
+// queue and would act once it returns: a second update, or an Exit or a
+// click on the close box that hides the result. They are thrown away.
+void DropQueuedInput() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+         PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start) : start_(start) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titleSuffix) : start_(start) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
   // A run pumps no messages. Without this, Windows would cover the window
@@ -121,8 +132,9 @@ UpdaterWindow::UpdaterWindow(StartAction start) : start_(start) {
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   instructionFont_ = CreateInstructionFont(dpi);
   // WM_NCCREATE stores the handle in window_.
-  CreateWindowExA(0, windowClass, std::string(WindowTitle).c_str(), WindowStyle, left, top, width,
-                  height, nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  const std::string title = std::string(WindowTitle) + std::string(titleSuffix);
+  CreateWindowExA(0, windowClass, title.c_str(), WindowStyle, left, top, width, height, nullptr,
+                  nullptr, GetModuleHandleA(nullptr), this);
   if (window_ == nullptr) {
     return;
   }
@@ -252,6 +264,7 @@ void UpdaterWindow::OnCommand(int controlId) {
       inStartClick_ = true;
       start_(*this);
       inStartClick_ = false;
+      DropQueuedInput();
       if (closed_) {
         DestroyWindow(window_);
       }

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "firmware/images.h"
@@ -201,6 +203,34 @@ TEST_F(UpdaterWindowTest, StartShowsTheProgressAsTheRunGoesAndEndsWithSendComple
             Q(protocol::EndingOf(protocol::Outcome::Completed).text));
   EXPECT_EQ(Fill(), 0);  // back to empty once the run is done
   EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(UpdaterWindowTest, ClicksGivenDuringARunAreDroppedAndItsResultStays) {
+  auto* start = Find<QPushButton>(ControlId::StartButton);
+  auto* exit = Find<QPushButton>(ControlId::ExitButton);
+  // Queued for the event loop, as a person's clicks arrive, once.
+  bool posted = false;
+  world.backend.onWriteCall = [&](std::span<const std::uint8_t>) {
+    if (std::exchange(posted, true)) {
+      return;
+    }
+    for (QPushButton* button : {start, exit}) {
+      const QPointF at = button->rect().center();
+      for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                          std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
+        QCoreApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at),
+                                                            Qt::LeftButton, buttons, {}));
+      }
+    }
+  };
+
+  Click(ControlId::StartButton);
+  QCoreApplication::processEvents();
+
+  EXPECT_EQ(world.remote.images().size(), 1u);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(),
+            Q(protocol::EndingOf(protocol::Outcome::Completed).text));
 }
 
 TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowIsPaintedFirstAndLaterOperationsDoNothing) {

@@ -24,6 +24,8 @@ fi
 
 wine_in_session "$demo" direct &
 program=$!
+# Found by its exact title, which says the remote is simulated.
+title="$title - simulated remote"
 window=$(wait_for_window)
 check_layout "$probe" >/dev/null
 

@@ -113,6 +113,33 @@ TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
   EXPECT_EQ(Pump(), 0);
 }
 
+int runs = 0;
+
+// Meanwhile a click on Start and one on Exit, and the space bar on Start,
+// arrive as a person's do: queued.
+protocol::Outcome RunWithInputMeanwhile(protocol::WindowOperations& operations) {
+  auto& window = dynamic_cast<UpdaterWindow&>(operations);
+  ++runs;
+  HWND start = window.control(ControlId::StartButton);
+  for (HWND button : {start, window.control(ControlId::ExitButton)}) {
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  }
+  PostMessageA(start, WM_KEYDOWN, VK_SPACE, 0);
+  PostMessageA(start, WM_KEYUP, VK_SPACE, 0);
+  window.SetStatusText("Send completed");
+  return protocol::Outcome::Completed;
+}
+
+TEST(UpdaterWindow, InputGivenDuringARunIsDroppedAndItsResultStays) {
+  UpdaterWindow window(RunWithInputMeanwhile);
+  SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(Pump(), -1);
+  EXPECT_EQ(runs, 1);
+  ASSERT_TRUE(IsWindowVisible(window.handle()));
+  EXPECT_EQ(Text(window.control(ControlId::Status)), "Send completed");
+}
+
 // Exit is clicked from outside, in window_under_wine.
 TEST(UpdaterWindow, TheCloseBoxEndsTheProgramWithStatusZero) {
   UpdaterWindow window(Nothing);

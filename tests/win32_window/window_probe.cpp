@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "shell/window_layout.h"
 
@@ -25,9 +26,13 @@ constexpr int TwipsPerPixel = 15;  // at 96 dpi
 
 HWND FindUpdaterWindow(int waitMs) {
   for (int waited = 0;; waited += 50) {
-    HWND window = FindWindowA(nullptr, std::string(WindowTitle).c_str());
-    if (window != nullptr && IsWindowVisible(window)) {
-      return window;
+    // The program's window, or the demo's.
+    for (const std::string_view suffix : {std::string_view(), DemoTitleSuffix}) {
+      const std::string title = std::string(WindowTitle) + std::string(suffix);
+      HWND window = FindWindowA(nullptr, title.c_str());
+      if (window != nullptr && IsWindowVisible(window)) {
+        return window;
+      }
     }
     if (waited >= waitMs) {
       return nullptr;
