@@ -1,8 +1,10 @@
-// Writes the program's 16 x 16 icon into the folder given as the only
-// argument: corvane.ico (256 colours with a palette, and 32-bit colour with
-// alpha) for Windows, corvane.png for Linux desktops. The artwork is the
-// pixel map below: a remote with a green download arrow. The output is the
-// same on every run.
+// Writes the program's icon into the folder given as the only argument:
+// corvane.ico (16 x 16, 256 colours with a palette, and 32-bit colour with
+// alpha) for Windows; for Linux desktops corvane.png (16 x 16, also built
+// into the window) and corvane-N.png at the larger sizes of the hicolor
+// theme. The artwork is the pixel map below: a remote with a green download
+// arrow. Larger sizes scale it with nearest-neighbour sampling, so the pixel
+// art stays crisp instead of blurring. The output is the same on every run.
 
 #include <array>
 #include <cstddef>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -168,14 +171,130 @@ void PngChunk(Bytes& out, std::string_view type, const Bytes& data) {
   Put32BigEndian(out, Crc32(out.data() + start, out.size() - start));
 }
 
-// RGBA, 8 bits a channel, in one stored (uncompressed) deflate block: small
-// enough at 16 x 16 that compression is not worth a dependency.
-Bytes Png() {
+// Writes deflate's bits, least significant first.
+class BitWriter {
+ public:
+  explicit BitWriter(Bytes& out) : out_(out) {}
+  void Bits(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+      Bit((value >> i) & 1u);
+    }
+  }
+  // Huffman codes go most significant bit first.
+  void Code(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) {
+      Bit((code >> i) & 1u);
+    }
+  }
+  void Flush() {
+    if (used_ != 0) {
+      out_.push_back(current_);
+      current_ = 0;
+      used_ = 0;
+    }
+  }
+
+ private:
+  void Bit(std::uint32_t bit) {
+    current_ = static_cast<std::uint8_t>(current_ | (bit << used_));
+    if (++used_ == 8) {
+      Flush();
+    }
+  }
+  Bytes& out_;
+  std::uint8_t current_ = 0;
+  int used_ = 0;
+};
+
+// A literal or length symbol in deflate's fixed Huffman code.
+void FixedSymbol(BitWriter& bits, std::uint32_t symbol) {
+  if (symbol < 144) {
+    bits.Code(0x30 + symbol, 8);
+  } else if (symbol < 256) {
+    bits.Code(0x190 + symbol - 144, 9);
+  } else if (symbol < 280) {
+    bits.Code(symbol - 256, 7);
+  } else {
+    bits.Code(0xC0 + symbol - 280, 8);
+  }
+}
+
+void Match(BitWriter& bits, std::uint32_t length, std::uint32_t distance) {
+  static constexpr std::array<std::uint32_t, 29> kLengthBase{
+      3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static constexpr std::array<int, 29> kLengthExtra{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+  static constexpr std::array<std::uint32_t, 30> kDistanceBase{
+      1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+      193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+  static constexpr std::array<int, 30> kDistanceExtra{0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                      4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                      9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+  std::size_t l = kLengthBase.size() - 1;
+  while (kLengthBase[l] > length) {
+    --l;
+  }
+  FixedSymbol(bits, 257 + static_cast<std::uint32_t>(l));
+  bits.Bits(length - kLengthBase[l], kLengthExtra[l]);
+  std::size_t d = kDistanceBase.size() - 1;
+  while (kDistanceBase[d] > distance) {
+    --d;
+  }
+  bits.Code(static_cast<std::uint32_t>(d), 5);
+  bits.Bits(distance - kDistanceBase[d], kDistanceExtra[d]);
+}
+
+// One deflate block with the fixed code. Scaled pixel art repeats itself in
+// two ways only: a pixel the one before it, a row the one above it, so
+// looking back exactly that far finds every match worth having.
+Bytes Deflate(const Bytes& data, std::uint32_t stride) {
+  Bytes out;
+  BitWriter bits(out);
+  bits.Bits(1, 1);  // the last block
+  bits.Bits(1, 2);  // fixed Huffman code
+  std::size_t i = 0;
+  while (i < data.size()) {
+    std::size_t best = 0;
+    std::uint32_t bestDistance = 0;
+    for (const std::uint32_t distance : {stride, 4u}) {
+      if (distance > i) {
+        continue;
+      }
+      std::size_t length = 0;
+      while (length < 258 && i + length < data.size() &&
+             data[i + length] == data[i + length - distance]) {
+        ++length;
+      }
+      if (length > best) {
+        best = length;
+        bestDistance = distance;
+      }
+    }
+    if (best >= 3) {
+      Match(bits, static_cast<std::uint32_t>(best), bestDistance);
+      i += best;
+    } else {
+      FixedSymbol(bits, data[i]);
+      ++i;
+    }
+  }
+  FixedSymbol(bits, 256);  // end of block
+  bits.Flush();
+  return out;
+}
+
+// The artwork at size x size pixels, RGBA, 8 bits a channel, each pixel
+// taken from the nearest one of the 16 x 16 map.
+Bytes Png(int size) {
+  const auto side = static_cast<std::uint32_t>(size);
+  const std::uint32_t stride = 1 + 4 * side;
   Bytes rows;
-  for (const auto& line : kArt) {
+  for (int y = 0; y < size; ++y) {
     rows.push_back(0);  // no filter
-    for (char key : line) {
-      const Colour& c = kPalette[PaletteIndex(key)];
+    const auto& line = kArt[static_cast<std::size_t>(y * kSize / size)];
+    for (int x = 0; x < size; ++x) {
+      const Colour& c = kPalette[PaletteIndex(line[static_cast<std::size_t>(x * kSize / size)])];
       rows.insert(rows.end(), {c.r, c.g, c.b, c.a});
     }
   }
@@ -185,16 +304,14 @@ Bytes Png() {
     a = (a + byte) % 65521;
     b = (b + a) % 65521;
   }
-  const auto length = static_cast<std::uint32_t>(rows.size());
-  Bytes zlib{0x78, 0x01, 0x01};  // header, then the last block, stored
-  Put16(zlib, length);
-  Put16(zlib, ~length & 0xFFFF);
-  zlib.insert(zlib.end(), rows.begin(), rows.end());
+  Bytes zlib{0x78, 0x01};
+  const Bytes deflated = Deflate(rows, stride);
+  zlib.insert(zlib.end(), deflated.begin(), deflated.end());
   Put32BigEndian(zlib, (b << 16) | a);
 
   Bytes header;
-  Put32BigEndian(header, kSize);
-  Put32BigEndian(header, kSize);
+  Put32BigEndian(header, side);
+  Put32BigEndian(header, side);
   header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA
   Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   PngChunk(out, "IHDR", header);
@@ -218,7 +335,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path folder = argv[1];
-  if (!Write(folder / "corvane.ico", Ico()) || !Write(folder / "corvane.png", Png())) {
+  bool written = Write(folder / "corvane.ico", Ico()) && Write(folder / "corvane.png", Png(kSize));
+  // The larger sizes of the hicolor theme, up to 256 x 256.
+  for (const int size : {24, 32, 48, 64, 128, 256}) {
+    written = written && Write(folder / ("corvane-" + std::to_string(size) + ".png"), Png(size));
+  }
+  if (!written) {
     std::cerr << "make_icon: cannot write into " << folder << '\n';
     return 1;
   }
