@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   const corvane::sim::DemoRemote remote(*scenario);
-  corvane::shell::UpdaterWindow window(corvane::shell::DemoTitleSuffix);
+  corvane::shell::UpdaterWindow window(corvane::shell::DemoTitlePrefix);
   window.show();
   return QApplication::exec();
 }

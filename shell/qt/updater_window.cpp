@@ -75,9 +75,9 @@ class InputDrop final : public QObject {
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(std::string_view titleSuffix) {
+UpdaterWindow::UpdaterWindow(std::string_view titlePrefix) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(Text(WindowTitle) + Text(titleSuffix));
+  setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
   setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
   // A close box, and no minimize or maximize button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

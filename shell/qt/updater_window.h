@@ -16,9 +16,9 @@ namespace corvane::shell {
 
 class UpdaterWindow final : public QWidget, public protocol::WindowOperations {
  public:
-  // Builds the window, centred on its screen, with the suffix after its
+  // Builds the window, centred on its screen, with the prefix before its
   // title; the caller loads the main image before and shows the window.
-  explicit UpdaterWindow(std::string_view titleSuffix = {});
+  explicit UpdaterWindow(std::string_view titlePrefix = {});
 
   void SetStatusText(std::string_view text) override;
   void SetProgressMin(float min) override;

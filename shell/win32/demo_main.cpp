@@ -55,6 +55,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   corvane::sim::DemoRemote remote(*scenario);
   corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware,
-                                              corvane::shell::DemoTitleSuffix);
+                                              corvane::shell::DemoTitlePrefix);
   return window.Run();
 }

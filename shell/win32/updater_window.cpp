@@ -111,7 +111,7 @@ void DropQueuedInput() {
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titleSuffix) : start_(start) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix) : start_(start) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
   // A run pumps no messages. Without this, Windows would cover the window
@@ -132,7 +132,7 @@ UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titleSuffix) : 
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   instructionFont_ = CreateInstructionFont(dpi);
   // WM_NCCREATE stores the handle in window_.
-  const std::string title = std::string(WindowTitle) + std::string(titleSuffix);
+  const std::string title = std::string(titlePrefix) + std::string(WindowTitle);
   CreateWindowExA(0, windowClass, title.c_str(), WindowStyle, left, top, width, height, nullptr,
                   nullptr, GetModuleHandleA(nullptr), this);
   if (window_ == nullptr) {

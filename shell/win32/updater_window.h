@@ -19,9 +19,9 @@ class UpdaterWindow final : public protocol::WindowOperations {
   // What a click of Start runs; the programs pass protocol::UpdateFirmware.
   using StartAction = protocol::Outcome (*)(protocol::WindowOperations& window);
 
-  // Opens the window centred on the screen with Start focused and the suffix
-  // after its title. The main image is loaded before.
-  explicit UpdaterWindow(StartAction start, std::string_view titleSuffix = {});
+  // Opens the window centred on the screen with Start focused and the prefix
+  // before its title. The main image is loaded before.
+  explicit UpdaterWindow(StartAction start, std::string_view titlePrefix = {});
   ~UpdaterWindow() override;
   UpdaterWindow(const UpdaterWindow&) = delete;
   UpdaterWindow& operator=(const UpdaterWindow&) = delete;

@@ -27,8 +27,8 @@ constexpr int TwipsPerPixel = 15;  // at 96 dpi
 HWND FindUpdaterWindow(int waitMs) {
   for (int waited = 0;; waited += 50) {
     // The program's window, or the demo's.
-    for (const std::string_view suffix : {std::string_view(), DemoTitleSuffix}) {
-      const std::string title = std::string(WindowTitle) + std::string(suffix);
+    for (const std::string_view prefix : {std::string_view(), DemoTitlePrefix}) {
+      const std::string title = std::string(prefix) + std::string(WindowTitle);
       HWND window = FindWindowA(nullptr, title.c_str());
       if (window != nullptr && IsWindowVisible(window)) {
         return window;
