@@ -46,12 +46,6 @@ TEST(FirstRemotePath, TakesTheFirstPathCarryingAllThreeTexts) {
   }
 }
 
-TEST(CutAtNul, KeepsWhatComesBeforeTheFirstNul) {
-  EXPECT_EQ(CutAtNul("abc\0def"s), "abc");
-  EXPECT_EQ(CutAtNul("abc"), "abc");
-  EXPECT_EQ(CutAtNul("\0abc"s), "");
-}
-
 class FindDevicePathTest : public SimTestWorld {};
 
 TEST_F(FindDevicePathTest, StoresThePathAndClearsItWhenNothingIsFound) {

@@ -50,20 +50,5 @@ TEST(FrameHeader, MatchesTheWorkedExamples) {
   }
 }
 
-TEST(BlockFrame, CarriesHeaderPayloadAndTrailingChecksum) {
-  for (const std::int32_t length : {1, 512, 1024, 4096}) {
-    Bytes payload(static_cast<std::size_t>(length));
-    for (std::size_t i = 0; i < payload.size(); ++i) {
-      payload[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    }
-    Bytes frame(MaxBlockFrameSize, 0xEE);
-    const auto header = MakeFrameHeader(FrameMarker, MarkerSecond, length, 0, 1, 0);
-    ASSERT_EQ(BuildBlockFrame(header, payload, frame), length + 9);
-    EXPECT_TRUE(std::equal(header.begin(), header.end(), frame.begin()));
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), frame.begin() + 8));
-    EXPECT_EQ(frame[static_cast<std::size_t>(length) + 8], checksum(frame.data(), length + 8));
-  }
-}
-
 }  // namespace
 }  // namespace corvane::protocol

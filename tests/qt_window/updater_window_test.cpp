@@ -32,12 +32,6 @@
 void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
 }
-void PrintTo(const QSize& size, std::ostream* out) {
-  *out << size.width() << " x " << size.height();
-}
-void PrintTo(const QRect& rect, std::ostream* out) {
-  *out << rect.width() << " x " << rect.height() << " at " << rect.x() << ", " << rect.y();
-}
 
 namespace corvane::shell {
 namespace {
