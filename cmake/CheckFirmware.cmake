@@ -1,6 +1,6 @@
 # Script mode: cmake -DIMAGE=path -DKIND=main|loader -P CheckFirmware.cmake
 # Fails, naming the file and the rule it breaks, unless IMAGE has the size of
-# its kind and its 32-byte record at 0x4000 keeps its checksum: the sum of
+# its kind and its record (cmake/FirmwareLayout.cmake) keeps its checksum: the sum of
 # the record's first 31 bytes, modulo 256, is its last byte. The remote takes
 # an image only whole, with that record intact.
 
@@ -11,6 +11,14 @@ function(byte_hex value out_var)
   set(${out_var} "0x${hex}" PARENT_SCOPE)
 endfunction()
 
+# An offset in the image as 0x and upper-case hex digits.
+function(offset_hex expression out_var)
+  math(EXPR hex "${expression}" OUTPUT_FORMAT HEXADECIMAL)
+  string(SUBSTRING "${hex}" 2 -1 digits)
+  string(TOUPPER "${digits}" digits)
+  set(${out_var} "0x${digits}" PARENT_SCOPE)
+endfunction()
+
 # Every message is indented, so that CMake shows it on one line, unwrapped.
 foreach(var IN ITEMS IMAGE KIND)
   if(NOT DEFINED ${var})
@@ -18,10 +26,11 @@ foreach(var IN ITEMS IMAGE KIND)
   endif()
 endforeach()
 
+include(${CMAKE_CURRENT_LIST_DIR}/FirmwareLayout.cmake)
 if(KIND STREQUAL "main")
-  set(expected_size 78336)
+  set(expected_size ${CORVANE_MAIN_IMAGE_SIZE})
 elseif(KIND STREQUAL "loader")
-  set(expected_size 17408)
+  set(expected_size ${CORVANE_LOADER_IMAGE_SIZE})
 else()
   message(FATAL_ERROR " KIND is '${KIND}'; it must be main or loader")
 endif()
@@ -44,7 +53,7 @@ if(NOT size EQUAL expected_size)
     " ${name}: ${size} bytes, but a ${KIND} image must be exactly ${expected_size} bytes")
 endif()
 
-file(READ "${image}" record OFFSET 16384 LIMIT 32 HEX)
+file(READ "${image}" record OFFSET ${CORVANE_IMAGE_INFO_OFFSET} LIMIT ${CORVANE_IMAGE_INFO_SIZE} HEX)
 string(REGEX MATCHALL "[0-9a-f][0-9a-f]" bytes "${record}")
 list(POP_BACK bytes last)
 set(sum 0)
@@ -54,6 +63,10 @@ endforeach()
 math(EXPR last_value "0x${last}")
 if(NOT sum EQUAL last_value)
   byte_hex(${sum} sum)
-  message(FATAL_ERROR " ${name}: the 32-byte record at 0x4000 breaks its checksum: "
-                      "bytes 0x4000..0x401E sum to ${sum} (mod 256), byte 0x401F is 0x${last}")
+  offset_hex(${CORVANE_IMAGE_INFO_OFFSET} first)
+  offset_hex("${CORVANE_IMAGE_INFO_OFFSET} + ${CORVANE_IMAGE_INFO_SIZE} - 2" before_last)
+  offset_hex("${CORVANE_IMAGE_INFO_OFFSET} + ${CORVANE_IMAGE_INFO_SIZE} - 1" at_last)
+  message(FATAL_ERROR " ${name}: the ${CORVANE_IMAGE_INFO_SIZE}-byte record at ${first} breaks "
+                      "its checksum: bytes ${first}..${before_last} sum to ${sum} (mod 256), "
+                      "byte ${at_last} is 0x${last}")
 endif()

@@ -2,28 +2,18 @@
 
 namespace corvane::firmware {
 
-std::vector<std::uint8_t> MainImage;
-std::int32_t MainImageSize = 0;
-std::vector<std::uint8_t> LoaderImage;
-
-bool LoadMainImage() {
-  return LoadMainImage(EmbeddedImage(MainImageId));
-}
-
-bool LoadMainImage(std::span<const std::uint8_t> image) {
-  if (image.size() < static_cast<std::size_t>(MainImageBytes)) {
-    MainImage.clear();
-    MainImageSize = 0;
-    return false;
+std::optional<Images> Images::From(std::span<const std::uint8_t> main,
+                                   std::span<const std::uint8_t> loader) {
+  constexpr auto mainSize = static_cast<std::size_t>(MainImageSize);
+  constexpr auto loaderSize = static_cast<std::size_t>(LoaderImageSize);
+  if (main.size() < mainSize || loader.size() < loaderSize) {
+    return std::nullopt;
   }
-  MainImage.assign(image.begin(), image.end());
-  MainImageSize = MainImageBytes;
-  return true;
+  return Images(main.first(mainSize), loader.first(loaderSize));
 }
 
-void LoadLoaderImage() {
-  const auto image = EmbeddedImage(LoaderImageId);
-  LoaderImage.assign(image.begin(), image.end());
+std::optional<Images> Images::Embedded() {
+  return From(EmbeddedImage(MainImageId), EmbeddedImage(LoaderImageId));
 }
 
 }  // namespace corvane::firmware

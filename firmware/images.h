@@ -3,37 +3,46 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
-#include <vector>
+
+#include "firmware/image_layout.h"
 
 namespace corvane::firmware {
 
 inline constexpr int MainImageId = 101;
 inline constexpr int LoaderImageId = 102;
 
-// The byte count of the main image that an update sends.
-inline constexpr std::int32_t MainImageBytes = 78336;
-
 // The embedded bytes with the given id, in place; empty for an id the
 // program does not carry.
 std::span<const std::uint8_t> EmbeddedImage(int id);
 
-// Filled by LoadMainImage when the window loads; kept for the whole program.
-extern std::vector<std::uint8_t> MainImage;
-extern std::int32_t MainImageSize;
-// Reloaded by every run of the loader path.
-extern std::vector<std::uint8_t> LoaderImage;
+// Both images as an update sends them: checked once, then read only.
+class Images {
+ public:
+  // Nothing unless each holds at least the bytes an update sends from it;
+  // the spans must outlive the value.
+  static std::optional<Images> From(std::span<const std::uint8_t> main,
+                                    std::span<const std::uint8_t> loader);
+  // The images this program carries.
+  static std::optional<Images> Embedded();
 
-// Loads the embedded main image, unless it is shorter than the bytes an
-// update sends from it: then nothing of it is read, MainImage is left empty
-// and the result is false.
-bool LoadMainImage();
-bool LoadMainImage(std::span<const std::uint8_t> image);
-// What a program says when LoadMainImage refused the image it was built with.
-inline constexpr std::string_view MainImageRefused =
-    "the main firmware image built into this program is shorter than the 78336 bytes an "
-    "update sends; rebuild it with a whole image";
-void LoadLoaderImage();
+  // Exactly the bytes an update sends.
+  std::span<const std::uint8_t> Main() const { return main_; }
+  std::span<const std::uint8_t> Loader() const { return loader_; }
+
+ private:
+  Images(std::span<const std::uint8_t> main, std::span<const std::uint8_t> loader)
+      : main_(main), loader_(loader) {}
+
+  std::span<const std::uint8_t> main_;
+  std::span<const std::uint8_t> loader_;
+};
+
+// What a program says when the images it was built with are refused.
+inline constexpr std::string_view ImagesRefused =
+    "the firmware images built into this program are shorter than an update sends; rebuild it "
+    "with whole images";
 
 }  // namespace corvane::firmware

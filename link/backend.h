@@ -1,17 +1,20 @@
 // What the device link needs of a system, as one small contract.
 //
-// The link's own rules (its tries, the time rule, the result codes, one
-// transfer handle per call, the state between OpenDevice and CloseDevice)
-// are written once above this; each backend (Win32, libusb, the simulated
-// remote) only lists interfaces, opens pipe files and moves bytes.
+// The link's own rules (its tries, the time rule, the results, one transfer
+// file per call, the state between OpenDevice and CloseDevice) are written
+// once above this, in DeviceLink; each backend (Win32, libusb, the simulated
+// remote) only walks interfaces, opens pipe files and moves bytes.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
-#include <vector>
+#include <string_view>
+
+#include "link/cause.h"
 
 namespace corvane::link {
 
@@ -43,24 +46,31 @@ enum class WaitResult {
   Failed,    // the wait itself failed
 };
 
+struct Opened {
+  Handle file = InvalidHandle;
+  Cause cause;  // why not, when file is InvalidHandle
+};
+
 // A transfer once it has really ended.
 struct Collected {
   bool completed = false;   // it completed, rather than failed or was cancelled
   std::uint32_t count = 0;  // bytes moved; 0 unless completed
+  Cause cause;              // why it failed, where the system said
 };
 
 class Backend {
  public:
   virtual ~Backend() = default;
 
-  // The paths of the present interfaces of a device class, in the system's
-  // order and as the system reports them (any case; a path may carry a NUL
-  // and bytes behind it).
-  virtual std::vector<std::string> InterfacePaths(const Guid& interfaceClass) = 0;
+  // Shows `visit` the path of each present interface of a device class, in
+  // the system's order and as the system reports it (any case; a path may
+  // carry a NUL and bytes behind it), until `visit` gives true: then no
+  // later interface is looked at.
+  virtual void VisitInterfaces(const Guid& interfaceClass,
+                               const std::function<bool(std::string_view path)>& visit) = 0;
 
   // Opens a pipe file: an interface path followed by \PIPE00 or \PIPE01.
-  // InvalidHandle when it cannot be opened.
-  virtual Handle OpenPipe(const std::string& name, Pipe pipe, PipeUse use) = 0;
+  virtual Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) = 0;
   // Closes it; a transfer still pending on it is cancelled and collected
   // first.
   virtual void ClosePipe(Handle file) = 0;
@@ -79,6 +89,9 @@ class Backend {
 
   // Milliseconds since some start, 32 bits wide: it wraps.
   virtual std::uint32_t TickCount() = 0;
+  // Lets `ms` milliseconds pass on the same clock, without using the
+  // processor.
+  virtual void Sleep(std::uint32_t ms) = 0;
 };
 
 }  // namespace corvane::link

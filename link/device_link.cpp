@@ -4,69 +4,130 @@
 #include <cstring>
 #include <vector>
 
-#include "link/link_state.h"
+#include "link/text.h"
 
 namespace corvane::link {
-
-namespace detail {
-LinkState state;
-}  // namespace detail
-
 namespace {
 
-using detail::state;
+// With a stop possible, no wait or pause blocks longer than this, so that a
+// stop is seen within it.
+constexpr std::uint32_t StopSliceMs = 100;
 
-Backend& System() {
-  return *state.backend;
+const Cause StoppedCause{CauseKind::Stopped, 0, "stopped"};
+
+}  // namespace
+
+struct DeviceLink::Try {
+  WaitResult wait = WaitResult::Failed;
+  std::uint32_t count = 0;
+  Cause cause;
+};
+
+DeviceLink::DeviceLink(Backend& backend, std::stop_token stop)
+    : backend_(backend), stop_(std::move(stop)) {}
+
+DeviceLink::~DeviceLink() {
+  CloseDevice();
 }
 
-Handle OpenPipeFile(Pipe pipe, PipeUse use) {
+Opened DeviceLink::OpenPipeFile(Pipe pipe, PipeUse use) {
   const std::string_view suffix = pipe == Pipe::Read ? ReadPipeSuffix : WritePipeSuffix;
-  return System().OpenPipe(state.devicePath + std::string(suffix), pipe, use);
+  return backend_.OpenPipe(devicePath_ + std::string(suffix), pipe, use);
 }
 
-void CloseIfOpen(Handle& file) {
+void DeviceLink::CloseIfOpen(Handle& file) {
   if (file != InvalidHandle) {
-    System().ClosePipe(file);
+    backend_.ClosePipe(file);
     file = InvalidHandle;
   }
 }
 
-// The pipe file one ReadPipe or WritePipe call makes its tries through,
-// closed when the call returns.
-class TransferFile {
- public:
-  explicit TransferFile(Pipe pipe) : handle_(OpenPipeFile(pipe, PipeUse::Transfer)) {}
-  ~TransferFile() { CloseIfOpen(handle_); }
-  TransferFile(const TransferFile&) = delete;
-  TransferFile& operator=(const TransferFile&) = delete;
+std::uint32_t DeviceLink::TickCount() {
+  return backend_.TickCount();
+}
 
-  Handle handle() const { return handle_; }
+void DeviceLink::Pause(std::uint32_t ms) {
+  if (!stop_.stop_possible()) {
+    backend_.Sleep(ms);
+    return;
+  }
+  const std::uint32_t start = backend_.TickCount();
+  // The unsigned difference stays right across a wrap of the tick count.
+  for (std::uint32_t passed = 0; passed < ms && !Stopped(); passed = backend_.TickCount() - start) {
+    backend_.Sleep(std::min(ms - passed, StopSliceMs));
+  }
+}
 
- private:
-  Handle handle_;
-};
+std::string DeviceLink::FindDevicePath() {
+  devicePath_.clear();
+  backend_.VisitInterfaces(InterfaceClass, [this](std::string_view path) {
+    if (!IsRemotePath(path)) {
+      return false;
+    }
+    devicePath_ = UpperCase(CutAtNul(path));
+    return true;
+  });
+  return devicePath_;
+}
 
-struct Try {
-  WaitResult wait = WaitResult::Failed;
-  std::uint32_t count = 0;
-};
+OpenResult DeviceLink::OpenDevice() {
+  // Callers close first; whatever is still held is released, not forgotten.
+  CloseDevice();
+  if (Stopped()) {
+    return {false, StoppedCause};
+  }
+  if (FindDevicePath().empty()) {
+    return {};
+  }
+  const Opened read = OpenPipeFile(Pipe::Read, PipeUse::Held);
+  const Opened write = OpenPipeFile(Pipe::Write, PipeUse::Held);
+  readPipeHandle_ = read.file;
+  writePipeHandle_ = write.file;
+  if (read.file == InvalidHandle || write.file == InvalidHandle) {
+    CloseIfOpen(readPipeHandle_);
+    CloseIfOpen(writePipeHandle_);
+    devicePath_.clear();
+    return {false, read.file == InvalidHandle ? read.cause : write.cause};
+  }
+  return {true, {}};
+}
+
+void DeviceLink::CloseDevice() {
+  devicePath_.clear();
+  CloseIfOpen(readPipeHandle_);
+  CloseIfOpen(writePipeHandle_);
+}
+
+WaitResult DeviceLink::WaitWatchingStop(Handle file, std::uint32_t timeoutMs) {
+  if (!stop_.stop_possible()) {
+    return backend_.Wait(file, timeoutMs);
+  }
+  const std::uint32_t start = backend_.TickCount();
+  for (;;) {
+    const std::uint32_t waited = std::min(backend_.TickCount() - start, timeoutMs);
+    const WaitResult result = backend_.Wait(file, std::min(timeoutMs - waited, StopSliceMs));
+    if (result != WaitResult::TimedOut || Stopped() || backend_.TickCount() - start >= timeoutMs) {
+      return result;
+    }
+  }
+}
 
 // Tries the transfer until one try succeeds or `timeout` ms have passed
 // since the first; the last try decides. Every try is cancelled and
 // collected before the next starts, so the system never writes into a
 // buffer that is gone.
 template <typename Start, typename Succeeded>
-Try TimedTransfer(Handle file, std::int32_t timeout, Start start, Succeeded succeeded) {
-  Backend& system = System();
+DeviceLink::Try DeviceLink::TimedTransfer(Handle file, std::int32_t timeout, Start start,
+                                          Succeeded succeeded) {
   const auto limit = static_cast<std::uint32_t>(std::max(timeout, 0));
-  const std::uint32_t startTick = system.TickCount();
+  const std::uint32_t startTick = backend_.TickCount();
   Try last;
   for (;;) {
     start();
-    last.wait = system.Wait(file, limit);
-    const Collected collected = system.CancelAndCollect(file);
+    last.wait = WaitWatchingStop(file, limit);
+    const Collected collected = backend_.CancelAndCollect(file);
     last.count = collected.completed ? collected.count : 0;
+    last.cause = collected.cause;
     // Bytes that arrived between the time-out and the cancel are kept.
     if (collected.completed && collected.count > 0) {
       last.wait = WaitResult::Ended;
@@ -74,104 +135,94 @@ Try TimedTransfer(Handle file, std::int32_t timeout, Start start, Succeeded succ
     if (succeeded(last)) {
       break;
     }
+    if (Stopped()) {
+      last.wait = WaitResult::Failed;
+      last.cause = StoppedCause;
+      break;
+    }
     // The unsigned difference stays right across a wrap of the tick count.
-    if (system.TickCount() - startTick >= limit) {
+    if (backend_.TickCount() - startTick >= limit) {
       break;
     }
   }
   return last;
 }
 
-std::int32_t FailureCode(WaitResult wait) {
-  return wait == WaitResult::TimedOut ? TransferTimedOut : TransferFailed;
+namespace {
+
+PipeResult ResultOf(WaitResult wait, std::uint32_t count, Cause cause) {
+  switch (wait) {
+    case WaitResult::Ended:
+      return {PipeStatus::Completed, count, std::move(cause)};
+    case WaitResult::TimedOut:
+      return {PipeStatus::TimedOut, 0, std::move(cause)};
+    case WaitResult::Failed:
+      break;
+  }
+  return {PipeStatus::Failed, 0, std::move(cause)};
 }
+
+// A transfer file for the length of one ReadPipe or WritePipe call.
+class TransferFile {
+ public:
+  TransferFile(Backend& backend, Opened opened) : backend_(backend), opened_(std::move(opened)) {}
+  ~TransferFile() {
+    if (opened_.file != InvalidHandle) {
+      backend_.ClosePipe(opened_.file);
+    }
+  }
+  TransferFile(const TransferFile&) = delete;
+  TransferFile& operator=(const TransferFile&) = delete;
+
+  Handle handle() const { return opened_.file; }
+  const Cause& cause() const { return opened_.cause; }
+
+ private:
+  Backend& backend_;
+  Opened opened_;
+};
 
 }  // namespace
 
-BackendInUse::BackendInUse(Backend& backend) : previous_(state.backend) {
-  CloseDevice();
-  state.backend = &backend;
-}
-
-BackendInUse::~BackendInUse() {
-  CloseDevice();
-  state.backend = previous_;
-}
-
-const std::string& DevicePath() {
-  return state.devicePath;
-}
-
-std::uint32_t TickCount() {
-  return System().TickCount();
-}
-
-std::int32_t OpenDevice() {
-  // Callers close first; whatever is still held is released, not forgotten.
-  CloseDevice();
-  if (FindDevicePath().empty()) {
-    return 0;
+PipeResult DeviceLink::ReadPipe(std::span<std::uint8_t> buffer, std::int32_t timeout) {
+  if (buffer.empty() || devicePath_.empty()) {
+    return {};
   }
-  state.readPipeHandle = OpenPipeFile(Pipe::Read, PipeUse::Held);
-  state.writePipeHandle = OpenPipeFile(Pipe::Write, PipeUse::Held);
-  if (state.readPipeHandle == InvalidHandle || state.writePipeHandle == InvalidHandle) {
-    CloseIfOpen(state.readPipeHandle);
-    CloseIfOpen(state.writePipeHandle);
-    state.devicePath.clear();
-    return 0;
+  if (Stopped()) {
+    return {PipeStatus::Failed, 0, StoppedCause};
   }
-  return 1;
-}
-
-void CloseDevice() {
-  state.devicePath.clear();
-  if (state.backend == nullptr) {
-    return;  // nothing can be held without a backend
-  }
-  CloseIfOpen(state.readPipeHandle);
-  CloseIfOpen(state.writePipeHandle);
-}
-
-std::int32_t ReadPipe(std::uint8_t* buffer, std::int32_t count, std::int32_t timeout) {
-  if (count <= 0 || state.devicePath.empty()) {
-    return 0;
-  }
-  const TransferFile file(Pipe::Read);
+  const TransferFile file(backend_, OpenPipeFile(Pipe::Read, PipeUse::Transfer));
   if (file.handle() == InvalidHandle) {
-    return 0;
+    return {PipeStatus::NotAttempted, 0, file.cause()};
   }
-  const auto wanted = static_cast<std::size_t>(count);
-  std::vector<std::byte> scratch(wanted);
+  std::vector<std::byte> scratch(buffer.size());
   const Try last = TimedTransfer(
-      file.handle(), timeout, [&] { System().StartRead(file.handle(), scratch); },
+      file.handle(), timeout, [&] { backend_.StartRead(file.handle(), scratch); },
       [](const Try& t) { return t.wait == WaitResult::Ended && t.count > 0; });
-  if (last.wait != WaitResult::Ended) {
-    return FailureCode(last.wait);
-  }
   // A reply longer than asked is not the one the caller waits for: its
   // count tells so, and none of it is copied.
-  if (last.count <= wanted) {
-    std::memcpy(buffer, scratch.data(), last.count);
+  if (last.wait == WaitResult::Ended && last.count <= buffer.size()) {
+    std::memcpy(buffer.data(), scratch.data(), last.count);
   }
-  return static_cast<std::int32_t>(last.count);
+  return ResultOf(last.wait, last.count, last.cause);
 }
 
-std::int32_t WritePipe(const std::uint8_t* buffer, std::int32_t count, std::int32_t* countWritten,
-                       std::int32_t timeout) {
-  if (count <= 0 || state.devicePath.empty()) {
-    return 0;
+PipeResult DeviceLink::WritePipe(std::span<const std::uint8_t> bytes, std::int32_t timeout) {
+  if (bytes.empty() || devicePath_.empty()) {
+    return {};
   }
-  const TransferFile file(Pipe::Write);
+  if (Stopped()) {
+    return {PipeStatus::Failed, 0, StoppedCause};
+  }
+  const TransferFile file(backend_, OpenPipeFile(Pipe::Write, PipeUse::Transfer));
   if (file.handle() == InvalidHandle) {
-    return 0;
+    return {PipeStatus::NotAttempted, 0, file.cause()};
   }
-  const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(buffer),
-                                         static_cast<std::size_t>(count));
+  const auto from = std::as_bytes(bytes);
   const Try last = TimedTransfer(
-      file.handle(), timeout, [&] { System().StartWrite(file.handle(), bytes); },
+      file.handle(), timeout, [&] { backend_.StartWrite(file.handle(), from); },
       [](const Try& t) { return t.wait == WaitResult::Ended; });
-  *countWritten = static_cast<std::int32_t>(last.count);
-  return last.wait == WaitResult::Ended ? 1 : FailureCode(last.wait);
+  return ResultOf(last.wait, last.count, last.cause);
 }
 
 }  // namespace corvane::link

@@ -25,12 +25,11 @@ inline constexpr std::int32_t IdentityReplySize = 48;
 inline constexpr std::int32_t BlockReplySize = 8;
 
 // Offsets inside an IdentityReply of the four bytes compared with the main
-// image, and the image offsets they line up with.
-inline constexpr std::size_t IdentityFlagByteA = 28;  // with image 0x400C
-inline constexpr std::size_t IdentityFlagByteB = 29;  // with image 0x400D
-inline constexpr std::size_t IdentityPathByteA = 31;  // with image 0x400F
-inline constexpr std::size_t IdentityPathByteB = 32;  // with image 0x4010
-inline constexpr std::size_t ImageInfoOffset = 0x4000;
+// image, and the image offsets they line up with (the record sits at 0x4000).
+inline constexpr std::size_t IdentityFlagByteA = 28;        // with image 0x400C
+inline constexpr std::size_t IdentityFlagByteB = 29;        // with image 0x400D
+inline constexpr std::size_t IdentityPathByteA = 31;        // with image 0x400F
+inline constexpr std::size_t IdentityPathByteB = 32;        // with image 0x4010
 inline constexpr std::size_t IdentityReplyInfoOffset = 16;  // reply bytes 16..47 = ImageInfo
 
 // Offsets of the fields of a FrameHeader.

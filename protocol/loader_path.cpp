@@ -1,52 +1,55 @@
+#include "protocol/loader_path.h"
+
 #include <cstdint>
 
-#include "firmware/images.h"
-#include "link/device_link.h"
-#include "protocol/run_steps.h"
 #include "protocol/timeouts.h"
 #include "protocol/update_run.h"
 
 namespace corvane::protocol {
 
-void TimeDelay(std::int32_t delay) {
-  const std::uint32_t start = link::TickCount();
+void TimeDelay(link::DeviceLink& link, std::int32_t delay) {
+  const std::uint32_t start = link.TickCount();
   // The unsigned difference stays right across a wrap of the tick count.
-  while (static_cast<std::int64_t>(link::TickCount() - start) <= delay) {
+  for (auto elapsed = static_cast<std::int64_t>(link.TickCount() - start);
+       elapsed <= delay && !link.Stopped();
+       elapsed = static_cast<std::int64_t>(link.TickCount() - start)) {
+    // Sleeps until the next reading can be the first one past the delay.
+    link.Pause(static_cast<std::uint32_t>(delay - elapsed + 1));
   }
 }
 
-Outcome UpdateWithLoader(WindowOperations& window) {
-  firmware::LoadLoaderImage();
+RunResult UpdateWithLoader(const Run& run) {
+  constexpr std::int32_t bothImages = firmware::LoaderImageSize + firmware::MainImageSize;
   std::int32_t ProgressTotal = 0;
-  const auto loaderResult = TransferImage(
-      firmware::LoaderImage, LoaderTransferSize, 1, ProgressTotal, [&](std::int32_t total) {
-        window.SetProgressMin(0);
-        window.SetProgressMax(static_cast<float>(LoaderTransferSize + firmware::MainImageSize));
-        window.SetProgressValue(static_cast<float>(total));
-      });
+  const auto loaderResult = TransferImage(run.link, run.images.Loader(), firmware::LoaderImageSize,
+                                          1, ProgressTotal, [&](std::int32_t total) {
+                                            run.window.SetProgressMin(0);
+                                            run.window.SetProgressMax(bothImages);
+                                            run.window.SetProgressValue(static_cast<float>(total));
+                                          });
   if (const auto ended =
-          FinishImage(window, loaderResult, Outcome::LoaderNoReply, LoaderEndMarkerSecond)) {
+          FinishImage(run, loaderResult, Outcome::LoaderNoReply, LoaderEndMarkerSecond)) {
     return *ended;
   }
 
-  link::CloseDevice();
-  TimeDelay(LoaderRestartDelayMs);
-  const Connection connection = Connect(window);
-  if (const auto* ended = std::get_if<Outcome>(&connection)) {
+  run.link.CloseDevice();
+  TimeDelay(run.link, LoaderRestartDelayMs);
+  const Connection connection = Connect(run);
+  if (const auto* ended = std::get_if<RunResult>(&connection)) {
     return *ended;
   }
   // Only the echo is judged now: the path was chosen before the restart.
   if (std::get<Identity>(connection).Failed()) {
-    return EndRun(window, Outcome::IdentityFailed);
+    return EndRun(run, Outcome::IdentityFailed);
   }
 
   const auto mainResult = TransferImage(
-      firmware::MainImage, firmware::MainImageSize, 0, ProgressTotal,
-      [&](std::int32_t total) { window.SetProgressValue(static_cast<float>(total)); });
-  if (const auto ended = FinishImage(window, mainResult, Outcome::NoReply, MarkerSecond)) {
+      run.link, run.images.Main(), firmware::MainImageSize, 0, ProgressTotal,
+      [&](std::int32_t total) { run.window.SetProgressValue(static_cast<float>(total)); });
+  if (const auto ended = FinishImage(run, mainResult, Outcome::NoReply, MarkerSecond)) {
     return *ended;
   }
-  return EndRun(window, Outcome::Completed);
+  return EndRun(run, Outcome::Completed);
 }
 
 }  // namespace corvane::protocol

@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "link/cause.h"
+
 namespace corvane::protocol {
 
 enum class Outcome {
@@ -43,6 +45,13 @@ inline constexpr std::array<Ending, 7> Endings{{
 constexpr const Ending& EndingOf(Outcome outcome) {
   return Endings[static_cast<std::size_t>(outcome)];
 }
+
+// How a run ended, and why where the system said: the remote could not be
+// opened, or it went away.
+struct RunResult {
+  Outcome outcome = Outcome::NoRemote;
+  link::Cause cause;
+};
 
 static_assert(
     [] {

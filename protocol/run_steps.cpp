@@ -1,71 +1,74 @@
 #include "protocol/run_steps.h"
 
-#include "link/device_link.h"
 #include "protocol/timeouts.h"
 
 namespace corvane::protocol {
 
-bool WriteFrame(std::span<const std::uint8_t> frame) {
-  const auto count = static_cast<std::int32_t>(frame.size());
-  std::int32_t written = 0;
-  return link::WritePipe(frame.data(), count, &written, WriteTimeoutMs) == 1 && written == count;
+bool WroteWhole(const link::PipeResult& write, std::size_t size) {
+  return write.status == link::PipeStatus::Completed && write.count == size;
+}
+
+bool WriteFrame(link::DeviceLink& link, std::span<const std::uint8_t> frame) {
+  return WroteWhole(link.WritePipe(frame, WriteTimeoutMs), frame.size());
 }
 
 bool Identity::Failed() const {
   const FrameHeader request = IdentityRequest();
-  return ident == 0 ||
-         (ident == IdentityReplySize && (reply[0] != request[0] || reply[1] != request[1]));
+  return read.NothingRead() ||
+         (read.status == link::PipeStatus::Completed && read.count == IdentityReplySize &&
+          (reply[0] != request[0] || reply[1] != request[1]));
 }
 
-Connection Connect(WindowOperations& window) {
-  if (link::OpenDevice() == 0) {
-    return EndRun(window, Outcome::NoRemote);
+Connection Connect(const Run& run) {
+  const link::OpenResult opened = run.link.OpenDevice();
+  if (!opened.open) {
+    return EndRun(run, Outcome::NoRemote, opened.cause);
   }
   const std::array<std::uint8_t, 1> probe{ProbeCommand};
-  if (!WriteFrame(probe)) {
-    return EndRun(window, Outcome::WriteFailed);
+  if (!WriteFrame(run.link, probe)) {
+    return EndRun(run, Outcome::WriteFailed);
   }
   // A read that times out or fails is no failure of the probe; one that
   // completes with nothing, or with another byte, is.
   std::array<std::uint8_t, 1> ack{};
-  const std::int32_t read = link::ReadPipe(ack.data(), 1, ProbeReplyTimeoutMs);
-  if (read == 0 || (read > 0 && ack[0] != ProbeAck)) {
-    return EndRun(window, Outcome::ProbeFailed);
+  const link::PipeResult read = run.link.ReadPipe(ack, ProbeReplyTimeoutMs);
+  if (read.NothingRead() || (read.Delivered() && ack[0] != ProbeAck)) {
+    return EndRun(run, Outcome::ProbeFailed);
   }
-  if (!WriteFrame(IdentityRequest())) {
-    return EndRun(window, Outcome::WriteFailed);
+  if (!WriteFrame(run.link, IdentityRequest())) {
+    return EndRun(run, Outcome::WriteFailed);
   }
   Identity identity;
-  identity.ident = link::ReadPipe(identity.reply.data(), IdentityReplySize, IdentityReplyTimeoutMs);
+  identity.read = run.link.ReadPipe(identity.reply, IdentityReplyTimeoutMs);
   return identity;
 }
 
-Outcome EndRun(WindowOperations& window, Outcome outcome) {
+RunResult EndRun(const Run& run, Outcome outcome, link::Cause cause) {
   const Ending& ending = EndingOf(outcome);
-  link::CloseDevice();
-  window.SetStatusText(ending.text);
+  run.link.CloseDevice();
+  run.window.SetStatusText(ending.text);
   if (outcome == Outcome::Completed) {
-    window.SetProgressValue(0);
+    run.window.SetProgressValue(0);
   }
   if (ending.window == WindowAfter::Closes) {
-    window.CloseWindow();
+    run.window.CloseWindow();
   }
-  link::CloseDevice();
-  return outcome;
+  run.link.CloseDevice();
+  return {outcome, std::move(cause)};
 }
 
-std::optional<Outcome> FinishImage(WindowOperations& window, TransferResult result,
-                                   Outcome onNoReply, std::uint8_t endMarkerSecond) {
+std::optional<RunResult> FinishImage(const Run& run, TransferResult result, Outcome onNoReply,
+                                     std::uint8_t endMarkerSecond) {
   switch (result) {
     case TransferResult::WriteFailed:
-      return EndRun(window, Outcome::WriteFailed);
+      return EndRun(run, Outcome::WriteFailed);
     case TransferResult::NoReply:
-      return EndRun(window, onNoReply);
+      return EndRun(run, onNoReply);
     case TransferResult::Completed:
       break;
   }
-  if (!WriteFrame(EndFrame(endMarkerSecond))) {
-    return EndRun(window, Outcome::WriteFailed);
+  if (!WriteFrame(run.link, EndFrame(endMarkerSecond))) {
+    return EndRun(run, Outcome::WriteFailed);
   }
   return std::nullopt;
 }

@@ -7,6 +7,8 @@
 #include <span>
 #include <variant>
 
+#include "firmware/images.h"
+#include "link/device_link.h"
 #include "protocol/frames.h"
 #include "protocol/outcome.h"
 #include "protocol/transfer.h"
@@ -14,33 +16,44 @@
 
 namespace corvane::protocol {
 
+// What one update run works with: its link, the images it sends and the
+// window it shows itself in.
+struct Run {
+  link::DeviceLink& link;
+  const firmware::Images& images;
+  WindowOperations& window;
+};
+
+// Whether a write completed with every byte of a frame of `size` bytes.
+bool WroteWhole(const link::PipeResult& write, std::size_t size);
+
 // Writes a whole frame with the write time-out; false unless every byte of
 // it was written.
-bool WriteFrame(std::span<const std::uint8_t> frame);
+bool WriteFrame(link::DeviceLink& link, std::span<const std::uint8_t> frame);
 
-// What the remote said to the identity request: the read's result and the
-// reply buffer, zero where the read did not fill it.
+// What the remote said to the identity request: the read and the reply
+// buffer, zero where the read did not fill it.
 struct Identity {
-  std::int32_t ident = 0;
+  link::PipeResult read;
   std::array<std::uint8_t, IdentityReplySize> reply{};
 
   // Nothing came back, or a whole reply that does not echo the request.
   bool Failed() const;
 };
 
-// The remote's identity, or the outcome the run ended in without it.
-using Connection = std::variant<Identity, Outcome>;
+// The remote's identity, or how the run ended without it.
+using Connection = std::variant<Identity, RunResult>;
 
 // Opens the link, probes the remote and asks for its identity; ends the run
 // when the remote is absent, the probe fails or a write fails.
-Connection Connect(WindowOperations& window);
+Connection Connect(const Run& run);
 
 // Ends a run: closes the link around showing the outcome.
-Outcome EndRun(WindowOperations& window, Outcome outcome);
+RunResult EndRun(const Run& run, Outcome outcome, link::Cause cause = {});
 
-// After an image's transfer, writes its end frame. Gives the outcome when
-// the run ended here, nothing when it goes on.
-std::optional<Outcome> FinishImage(WindowOperations& window, TransferResult result,
-                                   Outcome onNoReply, std::uint8_t endMarkerSecond);
+// After an image's transfer, writes its end frame. Gives how the run ended
+// when it ended here, nothing when it goes on.
+std::optional<RunResult> FinishImage(const Run& run, TransferResult result, Outcome onNoReply,
+                                     std::uint8_t endMarkerSecond);
 
 }  // namespace corvane::protocol

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "link/device_link.h"
 #include "protocol/frames.h"
+#include "protocol/run_steps.h"
 #include "protocol/timeouts.h"
 
 namespace corvane::protocol {
@@ -15,21 +15,19 @@ constexpr int AttemptsPerBlock = 3;
 enum class BlockOutcome { Acknowledged, Unacknowledged, NoReply, WriteFailed };
 
 // Writes one frame up to three times until the remote acknowledges it.
-BlockOutcome SendBlock(std::span<const std::uint8_t> frame, std::uint16_t blockNumber) {
-  const auto frameSize = static_cast<std::int32_t>(frame.size());
+BlockOutcome SendBlock(link::DeviceLink& link, std::span<const std::uint8_t> frame,
+                       std::uint16_t blockNumber) {
   bool anyReply = false;
   for (int attempt = 0; attempt < AttemptsPerBlock; ++attempt) {
-    std::int32_t written = 0;
-    if (link::WritePipe(frame.data(), frameSize, &written, WriteTimeoutMs) != 1 ||
-        written != frameSize) {
+    if (!WroteWhole(link.WritePipe(frame, WriteTimeoutMs), frame.size())) {
       return BlockOutcome::WriteFailed;
     }
     std::array<std::uint8_t, BlockReplySize> reply{};
-    const std::int32_t read = link::ReadPipe(reply.data(), BlockReplySize, BlockReplyTimeoutMs);
-    if (read == 0) {
+    const link::PipeResult read = link.ReadPipe(reply, BlockReplyTimeoutMs);
+    if (read.NothingRead()) {
       return BlockOutcome::NoReply;
     }
-    anyReply = anyReply || read > 0;
+    anyReply = anyReply || read.Delivered();
     if (BlockNumberAt(reply) - 1 == blockNumber) {
       return BlockOutcome::Acknowledged;
     }
@@ -41,9 +39,9 @@ BlockOutcome SendBlock(std::span<const std::uint8_t> frame, std::uint16_t blockN
 
 }  // namespace
 
-TransferResult TransferImage(std::span<const std::uint8_t> image, std::int32_t size,
-                             std::uint8_t headerFlag, std::int32_t& ProgressTotal,
-                             const ProgressReport& report) {
+TransferResult TransferImage(link::DeviceLink& link, std::span<const std::uint8_t> image,
+                             std::int32_t size, std::uint8_t headerFlag,
+                             std::int32_t& ProgressTotal, const ProgressReport& report) {
   if (size < 0 || static_cast<std::size_t>(size) > image.size()) {
     return TransferResult::WriteFailed;  // never send past the image
   }
@@ -64,7 +62,7 @@ TransferResult TransferImage(std::span<const std::uint8_t> image, std::int32_t s
     const auto payload =
         image.subspan(static_cast<std::size_t>(MaxPayload * k), static_cast<std::size_t>(len));
     const std::int32_t frameSize = BuildBlockFrame(header, payload, frame);
-    switch (SendBlock(std::span(frame).first(static_cast<std::size_t>(frameSize)),
+    switch (SendBlock(link, std::span(frame).first(static_cast<std::size_t>(frameSize)),
                       BlockNumberAt(header))) {
       case BlockOutcome::WriteFailed:
         return TransferResult::WriteFailed;

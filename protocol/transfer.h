@@ -5,6 +5,8 @@
 #include <functional>
 #include <span>
 
+#include "link/device_link.h"
+
 namespace corvane::protocol {
 
 enum class TransferResult {
@@ -18,8 +20,8 @@ using ProgressReport = std::function<void(std::int32_t progressTotal)>;
 
 // Sends the first `size` bytes of `image` (the caller guarantees that many)
 // with the link open and the handshake done. Leaves the link open.
-TransferResult TransferImage(std::span<const std::uint8_t> image, std::int32_t size,
-                             std::uint8_t headerFlag, std::int32_t& ProgressTotal,
-                             const ProgressReport& report);
+TransferResult TransferImage(link::DeviceLink& link, std::span<const std::uint8_t> image,
+                             std::int32_t size, std::uint8_t headerFlag,
+                             std::int32_t& ProgressTotal, const ProgressReport& report);
 
 }  // namespace corvane::protocol

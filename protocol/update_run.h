@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "firmware/images.h"
+#include "link/device_link.h"
 #include "protocol/outcome.h"
 #include "protocol/window_operations.h"
 
@@ -10,18 +12,13 @@ namespace corvane::protocol {
 
 // Connects, probes and identifies the remote, sends the main image (by way
 // of the loader when the remote calls for it), shows the one outcome and
-// gives it. Needs the main image loaded.
-Outcome UpdateFirmware(WindowOperations& window);
+// gives it, with its cause where the system gave one. The link is closed
+// when it returns.
+RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
+                         WindowOperations& window);
 
-// The loader path: loader image, restart pause, reconnection, main image.
-// Called by UpdateFirmware with the link open and the handshake done.
-Outcome UpdateWithLoader(WindowOperations& window);
-
-// The byte count of the loader image that the loader path sends.
-inline constexpr std::int32_t LoaderTransferSize = 0x4400;
-
-// Busy-waits until the tick count is more than `delay` ms past its first
-// reading.
-void TimeDelay(std::int32_t delay);
+// Lets the tick count run more than `delay` ms past its first reading: the
+// first reading strictly past it ends the wait. Sleeps meanwhile.
+void TimeDelay(link::DeviceLink& link, std::int32_t delay);
 
 }  // namespace corvane::protocol

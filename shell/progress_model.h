@@ -6,6 +6,10 @@
 
 namespace corvane::shell {
 
+// The integer steps both toolkits' bars are given: fine enough that the
+// bar moves by every block of the largest image.
+inline constexpr int BarSteps = 10000;
+
 struct ProgressModel {
   float min = ProgressMinAtLoad;
   float max = ProgressMaxAtLoad;

@@ -3,17 +3,9 @@
 #include <algorithm>
 
 #include "link/device_link.h"
+#include "link/text.h"
 
 namespace corvane::sim {
-namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
 
 SimBackend::SimBackend(Clock& clock, RemoteOnBus& bus, std::string path)
     : clock_(clock), bus_(bus), path_(std::move(path)) {}
@@ -35,24 +27,37 @@ bool SimBackend::Live(const File& file) {
   return bus_.Present(clock_.Now()) && bus_.Generation() == file.generation;
 }
 
-std::vector<std::string> SimBackend::InterfacePaths(const link::Guid& interfaceClass) {
-  if (interfaceClass != link::InterfaceClass || Fails(Call::List, {}) ||
-      !bus_.Present(clock_.Now())) {
-    return {};
+void SimBackend::VisitInterfaces(const link::Guid& interfaceClass,
+                                 const std::function<bool(std::string_view path)>& visit) {
+  if (interfaceClass != link::InterfaceClass || Fails(Call::List, {})) {
+    return;
   }
-  return {path_};
+  std::vector<std::string_view> listed(listedBefore.begin(), listedBefore.end());
+  if (bus_.Present(clock_.Now())) {
+    listed.push_back(path_);
+  }
+  listed.insert(listed.end(), listedAfter.begin(), listedAfter.end());
+  for (const std::string_view path : listed) {
+    ++interfacesShown_;
+    if (visit(path)) {
+      return;
+    }
+  }
 }
 
-link::Handle SimBackend::OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) {
+link::Opened SimBackend::OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) {
   ++opens_;
   const std::string_view suffix =
       pipe == link::Pipe::Read ? link::ReadPipeSuffix : link::WritePipeSuffix;
-  if (Fails(Call::Open, name) || !bus_.Present(clock_.Now()) ||
-      !SameName(name, path_ + std::string(suffix))) {
-    return link::InvalidHandle;
+  if (Fails(Call::Open, name)) {
+    return {link::InvalidHandle, faults.refusal};
+  }
+  if (!bus_.Present(clock_.Now()) ||
+      !link::SameTextIgnoringCase(name, path_ + std::string(suffix))) {
+    return {link::InvalidHandle, {link::CauseKind::DeviceGone, 2, "no such file"}};
   }
   files_.emplace(nextHandle_, File{name, pipe, use, bus_.Generation(), false, std::nullopt});
-  return nextHandle_++;
+  return {nextHandle_++, {}};
 }
 
 void SimBackend::ClosePipe(link::Handle file) {
@@ -180,8 +185,10 @@ link::Collected SimBackend::CancelAndCollect(link::Handle file) {
   if (!transfer.ended && transfer.completesAt <= clock_.Now()) {
     Complete(*open, transfer);
   }
-  const link::Collected collected{transfer.completed,
-                                  transfer.completed ? transfer.transferred : 0};
+  link::Collected collected{transfer.completed, transfer.completed ? transfer.transferred : 0, {}};
+  if (!transfer.completed && !Live(*open)) {
+    collected.cause = {link::CauseKind::DeviceGone, 19, "no such device"};
+  }
   open->transfer.reset();
   return collected;
 }

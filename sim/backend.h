@@ -24,6 +24,8 @@ struct BackendFaults {
   // Gives true for a call that is to fail: a list comes back empty, an open
   // refused, a transfer fails at once, a wait fails.
   std::function<bool(Call call, std::string_view pipeName)> fails;
+  // Why a refused open was refused.
+  link::Cause refusal{link::CauseKind::SystemError, 5, "refused"};
   // Waits report a time-out although the transfer completed at the deadline:
   // the race between the time-out and the cancel.
   bool timeOutOnCompletion = false;
@@ -45,6 +47,10 @@ class SimBackend final : public link::Backend {
 
   BackendFaults faults;
   Timing timing;
+  // Listed around the remote's own path, as other devices of its class
+  // appear beside it: decoys, a second remote.
+  std::vector<std::string> listedBefore;
+  std::vector<std::string> listedAfter;
   // Called with the bytes of every write call: the first StartWrite on each
   // transfer file, however often the call tries.
   std::function<void(std::span<const std::uint8_t>)> onWriteCall;
@@ -52,17 +58,21 @@ class SimBackend final : public link::Backend {
   int OpenFiles() const { return static_cast<int>(files_.size()); }
   int Opens() const { return opens_; }
   int ReadsStarted() const { return readsStarted_; }
+  // How many interfaces a walk was shown in all.
+  int InterfacesShown() const { return interfacesShown_; }
   // Every misuse of the contract the link made, one line each.
   const std::vector<std::string>& misuses() const { return misuses_; }
 
-  std::vector<std::string> InterfacePaths(const link::Guid& interfaceClass) override;
-  link::Handle OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override;
+  void VisitInterfaces(const link::Guid& interfaceClass,
+                       const std::function<bool(std::string_view path)>& visit) override;
+  link::Opened OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override;
   void ClosePipe(link::Handle file) override;
   void StartRead(link::Handle file, std::span<std::byte> into) override;
   void StartWrite(link::Handle file, std::span<const std::byte> from) override;
   link::WaitResult Wait(link::Handle file, std::uint32_t timeoutMs) override;
   link::Collected CancelAndCollect(link::Handle file) override;
   std::uint32_t TickCount() override { return clock_.ReadTicks(); }
+  void Sleep(std::uint32_t ms) override { clock_.WaitUntil(clock_.Now() + ms); }
 
  private:
   struct Transfer {
@@ -98,6 +108,7 @@ class SimBackend final : public link::Backend {
   link::Handle nextHandle_ = 0x100;
   int opens_ = 0;
   int readsStarted_ = 0;
+  int interfacesShown_ = 0;
   std::vector<std::string> misuses_;
 };
 

@@ -2,7 +2,7 @@
 
 namespace corvane::sim {
 
-DemoRemote::DemoRemote(const Scenario& scenario) : world_(clock_), inUse_(world_.backend) {
+DemoRemote::DemoRemote(const Scenario& scenario) : world_(clock_) {
   PaceLikeARealRemote(world_);
   scenario.setUp(world_);
 }

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "link/device_link.h"
+#include "link/backend.h"
 #include "sim/clock.h"
 #include "sim/scenarios.h"
 
@@ -15,20 +15,17 @@ inline constexpr std::string_view DefaultDemoScenario = "direct";
 
 class DemoRemote {
  public:
-  // Sets the scenario's world up and makes the link use its backend for as
-  // long as this object lives.
+  // Sets the scenario's world up.
   explicit DemoRemote(const Scenario& scenario);
   DemoRemote(const DemoRemote&) = delete;
   DemoRemote& operator=(const DemoRemote&) = delete;
 
-  // The simulated backend, for a program that puts a backend of its own in
-  // front of it (pointing the link there with a BackendInUse of its own).
+  // The backend a link reaches the remote through.
   link::Backend& backend() { return world_.backend; }
 
  private:
   RealClock clock_;
   World world_;
-  link::BackendInUse inUse_;
 };
 
 }  // namespace corvane::sim

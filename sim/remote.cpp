@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "firmware/image_layout.h"
+
 namespace corvane::sim {
 namespace {
 
@@ -45,24 +47,24 @@ std::vector<std::uint8_t> BlockReplyWith(std::uint16_t number) {
 }
 
 std::vector<std::uint8_t> IdentityReplyWith(std::array<std::uint8_t, 4> identityBytes) {
-  std::array<std::uint8_t, 32> info{0x00,
-                                    0x00,
-                                    0x01,
-                                    0x00,
-                                    0x00,
-                                    0x00,
-                                    0x1B,
-                                    0x1B,
-                                    0x05,
-                                    0x00,
-                                    0x00,
-                                    0x00,
-                                    identityBytes[0],
-                                    identityBytes[1],
-                                    0x00,
-                                    identityBytes[2],
-                                    identityBytes[3]};
-  info[31] = Sum(std::span(info).first(31));
+  std::array<std::uint8_t, firmware::ImageInfoSize> info{0x00,
+                                                         0x00,
+                                                         0x01,
+                                                         0x00,
+                                                         0x00,
+                                                         0x00,
+                                                         0x1B,
+                                                         0x1B,
+                                                         0x05,
+                                                         0x00,
+                                                         0x00,
+                                                         0x00,
+                                                         identityBytes[0],
+                                                         identityBytes[1],
+                                                         0x00,
+                                                         identityBytes[2],
+                                                         identityBytes[3]};
+  info.back() = firmware::ImageInfoSum(info);
   std::vector<std::uint8_t> reply(48, 0);
   reply[0] = 0xAD;
   reply[1] = 0xFA;

@@ -59,7 +59,13 @@ void EmptyAfterBlock(World& w, std::uint16_t block, bool afterRestart) {
   };
 }
 
-constexpr std::array<Scenario, 25> AllScenarios{{
+// The remote is there, but its pipe files are refused as the system says.
+void RefuseOpen(World& w, link::CauseKind kind, int code, std::string_view text) {
+  w.backend.faults.fails = [](Call call, std::string_view) { return call == Call::Open; };
+  w.backend.faults.refusal = {kind, code, std::string(text)};
+}
+
+constexpr std::array<Scenario, 27> AllScenarios{{
     {"direct", "conforming remote, identity 00 09 00 00: direct path, flag 0", [](World&) {}},
     {"direct-flagged", "identity 01 0A 00 00: direct path, flag 1",
      [](World& w) {
@@ -76,6 +82,12 @@ constexpr std::array<Scenario, 25> AllScenarios{{
        };
      }},
     {"no-remote", "no interface present", [](World& w) { w.backend.SetPresent(false); }},
+    {"no-permission", "the remote is present, but this user may not open it",
+     [](World& w) { RefuseOpen(w, link::CauseKind::PermissionDenied, 13, "Permission denied"); }},
+    {"held-elsewhere", "the remote is present, but another program holds it",
+     [](World& w) {
+       RefuseOpen(w, link::CauseKind::HeldByAnotherProgram, 16, "Device or resource busy");
+     }},
     {"probe-nak", "the probe is answered 0xF5",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
@@ -227,13 +239,19 @@ std::string ScenarioList() {
   return list;
 }
 
+std::string UnknownScenario(std::string_view program, std::string_view name) {
+  std::string text(program);
+  text.append(": unknown scenario '").append(name).append("' (");
+  return text.append(program).append(" --list shows them)");
+}
+
 const Scenario* FindScenario(std::string_view name) {
   const auto found = std::find_if(AllScenarios.begin(), AllScenarios.end(),
                                   [name](const Scenario& s) { return s.name == name; });
   return found == AllScenarios.end() ? nullptr : &*found;
 }
 
-ScenarioRun RunScenario(const Scenario& scenario, Clock& clock) {
+ScenarioRun RunScenario(const Scenario& scenario, Clock& clock, const firmware::Images& images) {
   World world(clock);
   scenario.setUp(world);
   ScenarioRun run;
@@ -242,9 +260,9 @@ ScenarioRun RunScenario(const Scenario& scenario, Clock& clock) {
   };
   RecordingWindow window(run.transcript);
   {
-    const link::BackendInUse inUse(world.backend);
+    link::DeviceLink link(world.backend);
     const Millis start = clock.Now();
-    run.outcome = protocol::UpdateFirmware(window);
+    run.outcome = protocol::UpdateFirmware(link, images, window).outcome;
     run.elapsedMs = clock.Now() - start;
   }
   run.status = window.status;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "firmware/images.h"
 #include "protocol/outcome.h"
 #include "sim/backend.h"
 #include "sim/clock.h"
@@ -42,6 +43,8 @@ std::span<const Scenario> Scenarios();
 const Scenario* FindScenario(std::string_view name);
 // Every scenario's name and description, a line each, for a --list option.
 std::string ScenarioList();
+// What `program` says of a scenario name it does not know.
+std::string UnknownScenario(std::string_view program, std::string_view name);
 
 // Everything one run left behind.
 struct ScenarioRun {
@@ -58,8 +61,7 @@ struct ScenarioRun {
   Millis elapsedMs = 0;
 };
 
-// Runs UpdateFirmware once in the scenario's world; the main image must be
-// loaded.
-ScenarioRun RunScenario(const Scenario& scenario, Clock& clock);
+// Runs UpdateFirmware once in the scenario's world with the images.
+ScenarioRun RunScenario(const Scenario& scenario, Clock& clock, const firmware::Images& images);
 
 }  // namespace corvane::sim

@@ -18,42 +18,58 @@ const std::string RemoteUpper =
 const std::string Second =
     "\\\\?\\usb#vid_ec4b&pid_7a10#5&99&0&2#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
 
-TEST(FirstRemotePath, TakesTheFirstPathCarryingAllThreeTexts) {
+class FindDevicePathTest : public SimTestWorld {};
+
+// The simulated remote is unplugged: only the paths listed are there.
+TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurther) {
+  backend.SetPresent(false);
   const struct {
     const char* what;
     std::vector<std::string> paths;
     std::string expected;
+    int looked;
   } cases[] = {
-      {"lower case, upper-cased whole", {Remote}, RemoteUpper},
-      {"first of two remotes", {Remote, Second}, RemoteUpper},
-      {"no class text", {"\\\\?\\usb#vid_ec4b&pid_7a10#5&1#{00000000-0000-0000-0000-0}"}, ""},
+      {"lower case, upper-cased whole", {Remote}, RemoteUpper, 1},
+      {"decoys, the remote, a second remote",
+       {"\\\\?\\hid#vid_ec4b", "\\\\?\\usb#vid_ec4b&pid_7a10#5&1#{00000000-0000-0000-0000-0}",
+        Remote, Second},
+       RemoteUpper,
+       3},
       {"no vendor text",
        {"\\\\?\\usb#vid_1234&pid_7a10#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}"},
-       ""},
+       "",
+       1},
       {"no product text",
        {"\\\\?\\usb#vid_ec4b&pid_1234#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}"},
-       ""},
-      {"a later one matches", {"\\\\?\\hid#vid_ec4b", Remote}, RemoteUpper},
+       "",
+       1},
       {"product before vendor",
        {"x#PID_7A10&VID_EC4B#5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15"},
-       "X#PID_7A10&VID_EC4B#5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15"},
-      {"cut at its NUL", {Remote + "\0\0junk"s}, RemoteUpper},
-      {"tokens only behind the NUL", {"\\\\?\\usb\0"s + Remote}, "\\\\?\\USB"},
-      {"none present", {}, ""},
+       "X#PID_7A10&VID_EC4B#5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15",
+       1},
+      {"cut at its NUL", {Remote + "\0\0junk"s}, RemoteUpper, 1},
+      {"tokens only behind the NUL", {"\\\\?\\usb\0"s + Remote}, "\\\\?\\USB", 1},
+      {"none present", {}, "", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FirstRemotePath(c.paths), c.expected) << c.what;
+    backend.listedBefore = c.paths;
+    const int before = backend.InterfacesShown();
+    EXPECT_EQ(link.FindDevicePath(), c.expected) << c.what;
+    EXPECT_EQ(link.DevicePath(), c.expected) << c.what;
+    EXPECT_EQ(backend.InterfacesShown() - before, c.looked) << c.what;
   }
 }
 
-class FindDevicePathTest : public SimTestWorld {};
+TEST(ClassToken, IsTheInterfaceClassAsPathsCarryIt) {
+  EXPECT_EQ(ClassToken, "5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15");
+}
 
 TEST_F(FindDevicePathTest, StoresThePathAndClearsItWhenNothingIsFound) {
-  EXPECT_EQ(FindDevicePath(), RemoteUpper);
-  EXPECT_EQ(DevicePath(), RemoteUpper);
+  EXPECT_EQ(link.FindDevicePath(), RemoteUpper);
+  EXPECT_EQ(link.DevicePath(), RemoteUpper);
   backend.SetPresent(false);
-  EXPECT_EQ(FindDevicePath(), "");
-  EXPECT_EQ(DevicePath(), "");
+  EXPECT_EQ(link.FindDevicePath(), "");
+  EXPECT_EQ(link.DevicePath(), "");
 }
 
 }  // namespace

@@ -105,8 +105,7 @@ class WatchingWindow final : public RecordingWindow {
 };
 
 TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyRealSuccess) {
-  ASSERT_TRUE(firmware::LoadMainImage());
-  const auto loaderImage = firmware::EmbeddedImage(firmware::LoaderImageId);
+  const firmware::Images images = firmware::Images::Embedded().value();
   for (std::uint32_t seed = 1; seed <= 400; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -122,8 +121,8 @@ TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyReal
     WatchingWindow window(transcript, world.backend);
     Outcome outcome;
     {
-      const link::BackendInUse inUse(world.backend);
-      outcome = protocol::UpdateFirmware(window);
+      link::DeviceLink link(world.backend);
+      outcome = protocol::UpdateFirmware(link, images, window).outcome;
       EXPECT_EQ(world.backend.OpenFiles(), 0) << "the link is closed";
     }
     EXPECT_EQ(std::count_if(transcript.begin(), transcript.end(),
@@ -136,13 +135,13 @@ TEST(UpdateUnderRandomFaults, EndsInOneOutcomeWithTheLinkClosedAndClaimsOnlyReal
     if (outcome != Outcome::Completed) {
       continue;
     }
-    const auto& images = world.remote.images();
-    ASSERT_FALSE(images.empty());
-    EXPECT_EQ(images.back().end, FrameKind::MainEnd);
-    EXPECT_TRUE(images.back().bytes == firmware::MainImage) << "main image whole";
-    for (const auto& image : images) {
+    const auto& received = world.remote.images();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back().end, FrameKind::MainEnd);
+    EXPECT_TRUE(std::ranges::equal(received.back().bytes, images.Main())) << "main image whole";
+    for (const auto& image : received) {
       if (image.end == FrameKind::LoaderEnd) {
-        EXPECT_TRUE(std::ranges::equal(image.bytes, loaderImage)) << "loader image whole";
+        EXPECT_TRUE(std::ranges::equal(image.bytes, images.Loader())) << "loader image whole";
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "firmware/images.h"
@@ -40,6 +41,8 @@ const std::vector<Expected> Outcomes{
     {"loader", Outcome::Completed, {Loader, Main0}, 0, 31},
     {"own-number", Outcome::Completed, {Main0}, 0, 63},
     {"no-remote", Outcome::NoRemote, {}, 0, 0},
+    {"no-permission", Outcome::NoRemote, {}, 0, 0},
+    {"held-elsewhere", Outcome::NoRemote, {}, 0, 0},
     {"probe-nak", Outcome::ProbeFailed, {}, 0, 1},
     {"probe-silent", Outcome::Completed, {Main0}, 0, 23},
     {"identity-bad-echo", Outcome::IdentityFailed, {}, 0, 2},
@@ -70,13 +73,13 @@ std::size_t Count(const std::vector<std::string>& lines, std::string_view prefix
 
 class ScenarioTest : public testing::Test {
  protected:
-  ScenarioTest() { EXPECT_TRUE(firmware::LoadMainImage()); }
   ScenarioRun Run(std::string_view name) {
     const Scenario* scenario = FindScenario(name);
     EXPECT_NE(scenario, nullptr) << name;
     VirtualClock clock;
-    return RunScenario(*scenario, clock);
+    return RunScenario(*scenario, clock, images);
   }
+  const firmware::Images images = firmware::Images::Embedded().value();
 };
 
 TEST_F(ScenarioTest, EveryScenarioIsCheckedAndEndsInItsOneOutcome) {
@@ -188,13 +191,33 @@ TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
   };
   std::vector<std::string> transcript;
   RecordingWindow window(transcript);
-  EXPECT_EQ(UpdateFirmware(window), Outcome::ProbeFailed);
+  EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
   remote.answerHook = nullptr;
   transcript.clear();
-  EXPECT_EQ(UpdateFirmware(window), Outcome::Completed);
+  EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::Completed);
   EXPECT_EQ(transcript.front(), "min 0") << "the old text stays until the run sets its own";
   ASSERT_EQ(remote.images().size(), 1u);
-  EXPECT_TRUE(remote.images()[0].bytes == firmware::MainImage);
+  EXPECT_TRUE(std::ranges::equal(remote.images()[0].bytes, images.Main()));
+}
+
+TEST_F(RepeatedRunTest, ARemoteThatIsThereButRefusedGivesNoUsbDeviceWithItsCause) {
+  for (const auto kind :
+       {link::CauseKind::PermissionDenied, link::CauseKind::HeldByAnotherProgram}) {
+    backend.faults.fails = [](Call call, std::string_view) { return call == Call::Open; };
+    backend.faults.refusal = {kind, 13, "refused"};
+    std::vector<std::string> transcript;
+    RecordingWindow window(transcript);
+    const RunResult result = UpdateFirmware(link, images, window);
+    EXPECT_EQ(result.outcome, Outcome::NoRemote);
+    EXPECT_EQ(result.cause, backend.faults.refusal);
+    EXPECT_EQ(transcript, std::vector<std::string>{"status no usb device"});
+  }
+  backend.faults.fails = nullptr;
+  backend.SetPresent(false);
+  std::vector<std::string> transcript;
+  RecordingWindow window(transcript);
+  EXPECT_EQ(UpdateFirmware(link, images, window).cause.kind, link::CauseKind::None)
+      << "a remote that simply is not there has no cause to show";
 }
 
 class IdentityTest : public SimTestWorld {};
@@ -216,30 +239,62 @@ TEST_F(IdentityTest, BytesThirtyOneAndThirtyTwoChooseThePathAndTwentyEightAndNin
     remote.identityReply = IdentityReplyWith(c.identity);
     remote.loaderIdentityReply = remote.identityReply;
     const std::size_t before = remote.images().size();
-    EXPECT_EQ(UpdateFirmware(window), Outcome::Completed);
-    const auto& images = remote.images();
-    ASSERT_EQ(images.size() - before, c.loader ? 2u : 1u);
-    EXPECT_EQ(images.back().headerFlag, c.flag);
+    EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::Completed);
+    const auto& received = remote.images();
+    ASSERT_EQ(received.size() - before, c.loader ? 2u : 1u);
+    EXPECT_EQ(received.back().headerFlag, c.flag);
   }
 }
 
-TEST(TimeDelay, EndsAtTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
+TEST(TimeDelay, SleepsUntilTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
   const struct {
     std::uint32_t tickStart;
-    std::uint32_t step;
     std::int32_t delay;
-  } cases[] = {{0, 16, 8000}, {0xFFFFF000u, 16, 8000}, {0, 1, 0}, {0xFFFFFFFFu, 1, 0}, {5, 1, -3}};
+  } cases[] = {{0, 8000}, {0xFFFFF000u, 8000}, {0, 0}, {0xFFFFFFFFu, 0}, {5, -3}};
   for (const auto& c : cases) {
-    VirtualClock clock(c.tickStart, c.step);
+    // Readings take no time, so the ticks past the start are what the
+    // sleeps let pass.
+    VirtualClock clock(c.tickStart, 0);
     World world(clock);
-    const link::BackendInUse inUse(world.backend);
-    TimeDelay(c.delay);
-    // Time moves by one step per reading: the last reading was the first one
-    // strictly more than the delay after the start.
-    const auto lastReading = static_cast<std::int64_t>(clock.Now()) - c.step;
-    EXPECT_GT(lastReading, c.delay);
-    EXPECT_LE(lastReading - c.step, std::max(c.delay, 0));
+    link::DeviceLink link(world.backend);
+    TimeDelay(link, c.delay);
+    EXPECT_EQ(static_cast<std::int64_t>(clock.Now()), std::max(c.delay + 1, 0))
+        << "start " << c.tickStart << ", delay " << c.delay;
   }
+}
+
+// On the real clock at a real remote's pace, so that the two runs overlap
+// for their whole length.
+TEST(TwoLinks, UpdateTwoRemotesAtOnceEachWhole) {
+  const firmware::Images images = firmware::Images::Embedded().value();
+  struct Side {
+    RealClock clock;
+    World world{clock};
+    std::vector<std::string> transcript;
+    Outcome outcome = Outcome::NoRemote;
+  };
+  std::array<Side, 2> sides;
+  FindScenario("direct-flagged")->setUp(sides[1].world);
+  std::vector<std::thread> runs;
+  for (Side& side : sides) {
+    PaceLikeARealRemote(side.world);
+    runs.emplace_back([&side, &images] {
+      link::DeviceLink link(side.world.backend);
+      RecordingWindow window(side.transcript);
+      side.outcome = UpdateFirmware(link, images, window).outcome;
+    });
+  }
+  for (auto& run : runs) {
+    run.join();
+  }
+  for (const Side& side : sides) {
+    EXPECT_EQ(side.outcome, Outcome::Completed);
+    EXPECT_EQ(side.world.backend.OpenFiles(), 0);
+    EXPECT_EQ(side.world.remote.violations(), std::vector<std::string>{});
+    ASSERT_EQ(side.world.remote.images().size(), 1u);
+    EXPECT_TRUE(std::ranges::equal(side.world.remote.images()[0].bytes, images.Main()));
+  }
+  EXPECT_EQ(sides[1].world.remote.images()[0].headerFlag, 1) << "each remote its own run";
 }
 
 }  // namespace

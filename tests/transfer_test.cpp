@@ -26,15 +26,15 @@ class TransferTest : public SimTestWorld {
   // Opens the link and shakes hands: a transfer follows the identity
   // exchange, and a new session makes the remote count attempts afresh.
   void Connect() {
-    EXPECT_TRUE(std::holds_alternative<Identity>(protocol::Connect(window)));
+    EXPECT_TRUE(std::holds_alternative<Identity>(protocol::Connect({link, images, window})));
     writes.clear();
     progress.clear();
   }
 
   TransferResult Transfer(std::int32_t size, std::uint8_t flag = 0) {
     std::int32_t total = 0;
-    const auto result =
-        TransferImage(image, size, flag, total, [this](std::int32_t t) { progress.push_back(t); });
+    const auto result = TransferImage(link, image, size, flag, total,
+                                      [this](std::int32_t t) { progress.push_back(t); });
     EXPECT_EQ(total, progress.empty() ? 0 : progress.back());
     return result;
   }
@@ -46,7 +46,7 @@ class TransferTest : public SimTestWorld {
     };
   }
 
-  std::vector<std::uint8_t> image = {firmware::MainImage.begin(), firmware::MainImage.end()};
+  std::vector<std::uint8_t> image = {images.Main().begin(), images.Main().end()};
   std::vector<std::int32_t> progress;
   std::vector<std::string> transcript;
   sim::RecordingWindow window{transcript};
@@ -61,7 +61,7 @@ TEST_F(TransferTest, SplitsAnImageIntoNumberedBlocksTheRemoteReassembles) {
   for (const auto& c : cases) {
     Connect();
     ASSERT_EQ(Transfer(c.size), TransferResult::Completed);
-    ASSERT_TRUE(WriteFrame(EndFrame(MarkerSecond)));
+    ASSERT_TRUE(WriteFrame(link, EndFrame(MarkerSecond)));
     ASSERT_EQ(writes.size(), c.frames + 1) << c.size;
     EXPECT_EQ(writes[c.frames - 1].size(), c.lastFrameSize);
     EXPECT_EQ(progress.size(), c.frames);

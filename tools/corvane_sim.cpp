@@ -50,15 +50,15 @@ int main(int argc, char** argv) {
   }
   const auto* scenario = corvane::sim::FindScenario(argument);
   if (scenario == nullptr) {
-    std::cerr << "corvane-sim: unknown scenario '" << argument
-              << "'; corvane-sim --list shows them\n";
+    std::cerr << corvane::sim::UnknownScenario("corvane-sim", argument) << '\n';
     return 2;
   }
-  if (!corvane::firmware::LoadMainImage()) {
-    std::cerr << "corvane-sim: " << corvane::firmware::MainImageRefused << '\n';
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    std::cerr << "corvane-sim: " << corvane::firmware::ImagesRefused << '\n';
     return 1;
   }
   corvane::sim::VirtualClock clock;
-  PrintRun(corvane::sim::RunScenario(*scenario, clock));
+  PrintRun(corvane::sim::RunScenario(*scenario, clock, *images));
   return 0;
 }

@@ -13,22 +13,27 @@
 #include <iostream>
 #include <vector>
 
+#include "firmware/image_layout.h"
+
 namespace {
 
-constexpr std::size_t kImageInfoOffset = 0x4000;
-constexpr std::size_t kImageInfoSize = 32;
+using corvane::firmware::ImageInfoOffset;
+using corvane::firmware::ImageInfoSize;
 
 struct StandIn {
   const char* file_name;
-  std::size_t size;
+  std::int32_t size;
   std::uint64_t seed;
   // ImageInfo bytes 6 to 9; they tell the two images apart.
   std::array<std::uint8_t, 4> model;
 };
 
 constexpr std::array<StandIn, 2> kStandIns{{
-    {"main.bin", 78336, 0x9E3779B97F4A7C15U, {0x1B, 0x1B, 0x05, 0x00}},
-    {"loader.bin", 17408, 0xD1B54A32D192ED03U, {0x1C, 0x1B, 0x1B, 0x1F}},
+    {"main.bin", corvane::firmware::MainImageSize, 0x9E3779B97F4A7C15U, {0x1B, 0x1B, 0x05, 0x00}},
+    {"loader.bin",
+     corvane::firmware::LoaderImageSize,
+     0xD1B54A32D192ED03U,
+     {0x1C, 0x1B, 0x1B, 0x1F}},
 }};
 
 // xorshift64: fixed, portable and good enough that no two blocks repeat.
@@ -39,30 +44,26 @@ std::uint8_t NextByte(std::uint64_t& state) {
   return static_cast<std::uint8_t>(state >> 56);
 }
 
-std::array<std::uint8_t, kImageInfoSize> MakeImageInfo(const StandIn& image) {
-  std::array<std::uint8_t, kImageInfoSize> record{};
+std::array<std::uint8_t, ImageInfoSize> MakeImageInfo(const StandIn& image) {
+  std::array<std::uint8_t, ImageInfoSize> record{};
   record[2] = 0x01;
   for (std::size_t i = 0; i < image.model.size(); ++i) {
     record[6 + i] = image.model[i];
   }
   // Identity bytes 12, 13, 15 and 16: 00 09 00 00.
   record[13] = 0x09;
-  std::uint8_t sum = 0;
-  for (std::size_t i = 0; i + 1 < kImageInfoSize; ++i) {
-    sum = static_cast<std::uint8_t>(sum + record[i]);
-  }
-  record[kImageInfoSize - 1] = sum;
+  record.back() = corvane::firmware::ImageInfoSum(record);
   return record;
 }
 
 std::vector<std::uint8_t> MakeImage(const StandIn& image) {
-  std::vector<std::uint8_t> bytes(image.size);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image.size));
   std::uint64_t state = image.seed;
   for (auto& byte : bytes) {
     byte = NextByte(state);
   }
   const auto record = MakeImageInfo(image);
-  std::ranges::copy(record, bytes.begin() + static_cast<std::ptrdiff_t>(kImageInfoOffset));
+  std::ranges::copy(record, bytes.begin() + static_cast<std::ptrdiff_t>(ImageInfoOffset));
   return bytes;
 }
 

@@ -4,18 +4,15 @@
 #include <cstdio>
 
 #include "link/device_link.h"
+#include "link/text.h"
 
 namespace corvane::link {
 namespace {
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string ClassText() {
   std::string text = "{";
   for (const char c : ClassToken) {
-    text += Lower(c);
+    text += LowerAscii(c);
   }
   return text + "}";
 }
@@ -62,11 +59,6 @@ std::optional<PipeName> ParsePipeName(std::string_view name) {
   }
   return PipeName{name.substr(0, name.size() - SuffixSize),
                   static_cast<unsigned>((tens - '0') * 10 + (units - '0'))};
-}
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 }  // namespace corvane::link

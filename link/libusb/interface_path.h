@@ -30,6 +30,4 @@ struct PipeName {
 };
 std::optional<PipeName> ParsePipeName(std::string_view name);
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace corvane::link

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <iomanip>
-#include <iostream>
+#include <thread>
 
 #include "link/device_link.h"
 #include "link/libusb/usb_device_info.h"
+#include "link/text.h"
 
 namespace corvane::link {
 namespace {
@@ -21,8 +21,26 @@ timeval Timeval(Clock::duration span) {
   return {static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
 }
 
+Cause CauseOf(int error) {
+  const auto kind = [error] {
+    switch (error) {
+      case LIBUSB_ERROR_ACCESS:
+        return CauseKind::PermissionDenied;
+      case LIBUSB_ERROR_BUSY:
+        return CauseKind::HeldByAnotherProgram;
+      case LIBUSB_ERROR_NO_DEVICE:
+        return CauseKind::DeviceGone;
+      default:
+        return CauseKind::SystemError;
+    }
+  }();
+  return {kind, error, libusb_strerror(error)};
+}
+
+}  // namespace
+
 // A snapshot of the present devices, in libusb's order.
-class DeviceList {
+class LibusbBackend::DeviceList {
  public:
   explicit DeviceList(libusb_context* context) {
     if (context != nullptr) {
@@ -37,32 +55,20 @@ class DeviceList {
   DeviceList(const DeviceList&) = delete;
   DeviceList& operator=(const DeviceList&) = delete;
 
-  // The list ends with a null entry.
+  // The list ends with a null entry. Stops at the first device for which
+  // `visit` gives true.
   template <typename Visit>
   void ForEach(Visit visit) const {
     for (libusb_device** device = devices_; device != nullptr && *device != nullptr; ++device) {
-      visit(*device);
+      if (visit(*device)) {
+        return;
+      }
     }
   }
 
  private:
   libusb_device** devices_ = nullptr;
 };
-
-// Without the shipped udev rule a desktop user may not open the remote; the
-// run still ends as "no usb device", and this line says what to do.
-void ReportDenied(std::ostream& out, const UsbDeviceInfo& info) {
-  out << "corvane-updater: no permission to open the remote (USB " << std::hex << std::uppercase
-      << std::setfill('0') << std::setw(4) << info.vendor << ':' << std::setw(4) << info.product
-      << std::dec << std::nouppercase << std::setfill(' ') << " on bus "
-      << static_cast<int>(info.where.bus) << " port " << info.where.portPath
-      << "); copy the udev rule 70-corvane-remote.rules (packaging/ in the sources, or "
-         "lib/udev/rules.d where the program is installed) into /etc/udev/rules.d, then unplug "
-         "the remote and plug it in again.\n"
-      << std::flush;
-}
-
-}  // namespace
 
 struct LibusbBackend::Claim {
   Claim(libusb_device_handle* opened, std::string devicePath, RemoteInterface claimed)
@@ -86,13 +92,12 @@ struct LibusbBackend::Transfer {
   int ended = 0;              // libusb's "completed" marker for this transfer
   bool completed = false;
   std::uint32_t count = 0;
+  Cause cause;
 
   ~Transfer() { libusb_free_transfer(usb); }
 };
 
-LibusbBackend::LibusbBackend() : LibusbBackend(std::cerr) {}
-
-LibusbBackend::LibusbBackend(std::ostream& diagnostics) : diagnostics_(diagnostics) {
+LibusbBackend::LibusbBackend() {
   if (libusb_init(&context_) != LIBUSB_SUCCESS) {
     context_ = nullptr;
   }
@@ -102,69 +107,92 @@ LibusbBackend::~LibusbBackend() {
   while (!files_.empty()) {
     ClosePipe(files_.begin()->first);
   }
+  walked_.reset();
   if (context_ != nullptr) {
     libusb_exit(context_);
   }
 }
 
-std::vector<std::string> LibusbBackend::InterfacePaths(const Guid& interfaceClass) {
-  std::vector<std::string> paths;
+void LibusbBackend::VisitInterfaces(const Guid& interfaceClass,
+                                    const std::function<bool(std::string_view path)>& visit) {
   if (interfaceClass != InterfaceClass) {
-    return paths;
+    return;
   }
-  DeviceList(context_).ForEach([&](libusb_device* device) {
-    if (const auto info = DescribeDevice(device)) {
-      paths.push_back(info->Path());
-    }
+  walked_ = std::make_unique<DeviceList>(context_);
+  walked_->ForEach([&](libusb_device* device) {
+    const auto info = DescribeDevice(device);
+    return info && visit(info->Path());
   });
-  return paths;
 }
 
-std::shared_ptr<LibusbBackend::Claim> LibusbBackend::ClaimAt(std::string_view interfacePath) {
+std::shared_ptr<LibusbBackend::Claim> LibusbBackend::ClaimAt(std::string_view interfacePath,
+                                                             Cause& cause) {
   for (const auto& [handle, file] : files_) {
     if (SameTextIgnoringCase(file.claim->path, interfacePath)) {
       return file.claim;
     }
   }
-  // With nothing open on the path, the device is found again by where it
-  // sits: a remote that restarted is a new device at the same place.
+  // With nothing open on the path, the device is found by where it sits: a
+  // remote that restarted is a new device at the same place. The last walk
+  // has usually just seen it.
+  if (walked_) {
+    if (auto claim = ClaimIn(*walked_, interfacePath, cause)) {
+      return claim;
+    }
+    if (cause.kind != CauseKind::DeviceGone) {
+      return nullptr;
+    }
+  }
+  return ClaimIn(DeviceList(context_), interfacePath, cause);
+}
+
+std::shared_ptr<LibusbBackend::Claim> LibusbBackend::ClaimIn(const DeviceList& devices,
+                                                             std::string_view interfacePath,
+                                                             Cause& cause) {
+  cause = {CauseKind::DeviceGone, LIBUSB_ERROR_NO_DEVICE,
+           "no remote at " + std::string(interfacePath)};
   std::shared_ptr<Claim> claim;
-  DeviceList(context_).ForEach([&](libusb_device* device) {
+  devices.ForEach([&](libusb_device* device) {
     const auto info = DescribeDevice(device);
-    if (claim || !info || !info->remoteInterface ||
-        !SameTextIgnoringCase(info->Path(), interfacePath)) {
-      return;
+    if (!info || !info->remoteInterface || !SameTextIgnoringCase(info->Path(), interfacePath)) {
+      return false;
     }
     libusb_device_handle* opened = nullptr;
-    const int result = libusb_open(device, &opened);
-    if (result != LIBUSB_SUCCESS) {
-      if (result == LIBUSB_ERROR_ACCESS && reportedDenials_.insert(info->Path()).second) {
-        ReportDenied(diagnostics_, *info);
+    int result = libusb_open(device, &opened);
+    if (result == LIBUSB_SUCCESS) {
+      result = libusb_claim_interface(opened, info->remoteInterface->number);
+      if (result != LIBUSB_SUCCESS) {
+        libusb_close(opened);
       }
-      return;
     }
-    if (libusb_claim_interface(opened, info->remoteInterface->number) != LIBUSB_SUCCESS) {
-      libusb_close(opened);
-      return;
+    if (result != LIBUSB_SUCCESS) {
+      cause = CauseOf(result);
+      return true;
     }
     claim = std::make_shared<Claim>(opened, info->Path(), *info->remoteInterface);
+    cause = {};
+    return true;
   });
   return claim;
 }
 
-Handle LibusbBackend::OpenPipe(const std::string& name, Pipe, PipeUse) {
+Opened LibusbBackend::OpenPipe(const std::string& name, Pipe, PipeUse) {
   const auto pipeName = ParsePipeName(name);
   if (!pipeName) {
-    return InvalidHandle;
+    return {InvalidHandle, CauseOf(LIBUSB_ERROR_INVALID_PARAM)};
   }
-  std::shared_ptr<Claim> claim = ClaimAt(pipeName->interfacePath);
-  if (!claim || pipeName->pipe >= claim->interface.endpoints.size()) {
-    return InvalidHandle;
+  Cause cause;
+  std::shared_ptr<Claim> claim = ClaimAt(pipeName->interfacePath, cause);
+  if (!claim) {
+    return {InvalidHandle, cause};
+  }
+  if (pipeName->pipe >= claim->interface.endpoints.size()) {
+    return {InvalidHandle, CauseOf(LIBUSB_ERROR_NOT_FOUND)};
   }
   const Endpoint& endpoint = claim->interface.endpoints[pipeName->pipe];
   files_.emplace(nextHandle_,
                  PipeFile{std::move(claim), endpoint.address, endpoint.maxPacketSize, nullptr});
-  return nextHandle_++;
+  return {nextHandle_++, {}};
 }
 
 void LibusbBackend::ClosePipe(Handle file) {
@@ -189,12 +217,22 @@ void LibusbBackend::Start(Handle file, std::unique_ptr<Transfer> transfer, bool 
       t.ended = 1;
       t.completed = usb->status == LIBUSB_TRANSFER_COMPLETED;
       t.count = t.completed ? static_cast<std::uint32_t>(usb->actual_length) : 0;
+      if (usb->status == LIBUSB_TRANSFER_NO_DEVICE) {
+        t.cause = CauseOf(LIBUSB_ERROR_NO_DEVICE);
+      } else if (usb->status == LIBUSB_TRANSFER_STALL || usb->status == LIBUSB_TRANSFER_ERROR) {
+        t.cause =
+            CauseOf(usb->status == LIBUSB_TRANSFER_STALL ? LIBUSB_ERROR_PIPE : LIBUSB_ERROR_IO);
+      }
     };
     // No "short not OK" flag: a short or zero-length packet ends a read.
     libusb_fill_bulk_transfer(transfer->usb, pipe.claim->handle, pipe.endpoint,
                               transfer->buffer.data(), static_cast<int>(transfer->buffer.size()),
                               ended, transfer.get(), 0);
-    started = libusb_submit_transfer(transfer->usb) == LIBUSB_SUCCESS;
+    const int submitted = libusb_submit_transfer(transfer->usb);
+    started = submitted == LIBUSB_SUCCESS;
+    if (!started) {
+      transfer->cause = CauseOf(submitted);
+    }
   }
   // Failed at once, a device gone among the causes: ended, not completed.
   transfer->ended = started ? 0 : 1;
@@ -269,7 +307,11 @@ Collected LibusbBackend::CancelAndCollect(Handle file) {
   if (fits > 0) {
     std::memcpy(transfer->into.data(), transfer->buffer.data(), fits);
   }
-  return {transfer->completed, transfer->count};
+  return {transfer->completed, transfer->count, transfer->cause};
+}
+
+void LibusbBackend::Sleep(std::uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 std::uint32_t LibusbBackend::TickCount() {

@@ -1,16 +1,13 @@
 // The link's backend on libusb: every USB device as an interface path, the
 // remote's endpoints as pipe files, and transfers as libusb asynchronous
 // bulk transfers. Waits run libusb's event handling on the calling thread;
-// there is no thread of its own.
+// there is no thread of its own. Each backend has its own libusb context.
 #pragma once
 
-#include <iosfwd>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "link/backend.h"
 
@@ -20,28 +17,29 @@ namespace corvane::link {
 
 class LibusbBackend final : public Backend {
  public:
-  // A remote present but not open to this user is reported on
-  // `diagnostics`, one line per remote. Without libusb, nothing is found.
+  // Without libusb, nothing is found.
   LibusbBackend();
-  explicit LibusbBackend(std::ostream& diagnostics);
   ~LibusbBackend() override;
   LibusbBackend(const LibusbBackend&) = delete;
   LibusbBackend& operator=(const LibusbBackend&) = delete;
 
-  std::vector<std::string> InterfacePaths(const Guid& interfaceClass) override;
-  Handle OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
+  void VisitInterfaces(const Guid& interfaceClass,
+                       const std::function<bool(std::string_view path)>& visit) override;
+  Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
   void ClosePipe(Handle file) override;
   void StartRead(Handle file, std::span<std::byte> into) override;
   void StartWrite(Handle file, std::span<const std::byte> from) override;
   WaitResult Wait(Handle file, std::uint32_t timeoutMs) override;
   Collected CancelAndCollect(Handle file) override;
   std::uint32_t TickCount() override;
+  void Sleep(std::uint32_t ms) override;
 
  private:
   // The remote's interface, opened and claimed once for every pipe file on
   // its path.
   struct Claim;
   struct Transfer;
+  class DeviceList;
   struct PipeFile {
     std::shared_ptr<Claim> claim;
     std::uint8_t endpoint = 0;
@@ -50,16 +48,20 @@ class LibusbBackend final : public Backend {
   };
 
   // The claim a file on `interfacePath` already holds, else the device at
-  // that path opened and claimed now; null when it cannot be.
-  std::shared_ptr<Claim> ClaimAt(std::string_view interfacePath);
+  // that path opened and claimed now; null, with the cause, when it cannot
+  // be.
+  std::shared_ptr<Claim> ClaimAt(std::string_view interfacePath, Cause& cause);
+  std::shared_ptr<Claim> ClaimIn(const DeviceList& devices, std::string_view interfacePath,
+                                 Cause& cause);
   void Start(Handle file, std::unique_ptr<Transfer> transfer, bool toDevice);
   // Runs libusb's event handling until the transfer has ended.
   void Finish(Transfer& transfer);
 
-  std::ostream& diagnostics_;
   libusb_context* context_ = nullptr;
+  // The devices the last walk saw, so that opening the one it found needs
+  // no second enumeration.
+  std::unique_ptr<DeviceList> walked_;
   std::map<Handle, PipeFile> files_;
-  std::set<std::string> reportedDenials_;
   Handle nextHandle_ = 1;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace corvane::link {
@@ -41,6 +42,40 @@ HANDLE SystemHandle(Handle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
+// The system's last error as a cause, with its text.
+Cause LastErrorCause() {
+  const DWORD error = GetLastError();
+  CauseKind kind = CauseKind::SystemError;
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+      kind = CauseKind::PermissionDenied;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      kind = CauseKind::HeldByAnotherProgram;
+      break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_COMMAND:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_PIPE_NOT_CONNECTED:
+      kind = CauseKind::DeviceGone;
+      break;
+    default:
+      break;
+  }
+  char text[256] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+    message.pop_back();
+  }
+  return {kind, static_cast<int>(error), message};
+}
+
 // The interface's path, or nothing when the system gives none.
 bool ReadPath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data, std::string& path) {
   DWORD required = 0;
@@ -70,6 +105,7 @@ struct Win32Backend::Transfer {
   bool pending = false;            // started and not yet collected
   std::vector<std::byte> landing;  // where a read lands, in whole packets
   std::span<std::byte> into;       // the caller's buffer for it
+  Cause failedAtStart;             // why the last start failed at once
 };
 
 Win32Backend::Win32Backend() = default;
@@ -80,53 +116,56 @@ Win32Backend::~Win32Backend() {
   }
 }
 
-std::vector<std::string> Win32Backend::InterfacePaths(const Guid& interfaceClass) {
+void Win32Backend::VisitInterfaces(const Guid& interfaceClass,
+                                   const std::function<bool(std::string_view path)>& visit) {
   const GUID guid = SystemGuid(interfaceClass);
   const HDEVINFO set =
       SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE) {
-    return {};
+    return;
   }
-  std::vector<std::string> paths;
   SP_DEVICE_INTERFACE_DATA data{};
   data.cbSize = sizeof data;
   for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index, &data); ++index) {
     std::string path;
-    if (ReadPath(set, data, path)) {
-      paths.push_back(std::move(path));
+    if (ReadPath(set, data, path) && visit(path)) {
+      break;
     }
   }
   SetupDiDestroyDeviceInfoList(set);
-  return paths;
 }
 
-Handle Win32Backend::OpenPipe(const std::string& name, Pipe pipe, PipeUse use) {
+Opened Win32Backend::OpenPipe(const std::string& name, Pipe pipe, PipeUse use) {
   const DWORD access = pipe == Pipe::Read ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
   const DWORD share = pipe == Pipe::Read ? FILE_SHARE_READ : FILE_SHARE_WRITE;
   if (use == PipeUse::Held) {
-    // A failed open gives INVALID_HANDLE_VALUE, which is -1: InvalidHandle.
-    return reinterpret_cast<Handle>(
-        CreateFileA(name.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    const HANDLE file =
+        CreateFileA(name.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return {InvalidHandle, LastErrorCause()};
+    }
+    return {reinterpret_cast<Handle>(file), {}};
   }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   const HANDLE file = CreateFileA(name.c_str(), access, share, &inheritable, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return InvalidHandle;
+    return {InvalidHandle, LastErrorCause()};
   }
   // Signalled until a transfer starts, so that a wait with nothing pending
   // does not hang.
   const HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   if (event == nullptr) {
+    const Cause cause = LastErrorCause();
     CloseHandle(file);
-    return InvalidHandle;
+    return {InvalidHandle, cause};
   }
   auto transfer = std::make_unique<Transfer>();
   transfer->file = file;
   transfer->overlapped.hEvent = event;
   const auto handle = reinterpret_cast<Handle>(file);
   transfers_[handle] = std::move(transfer);
-  return handle;
+  return {handle, {}};
 }
 
 void Win32Backend::ClosePipe(Handle file) {
@@ -151,10 +190,12 @@ namespace {
 
 // Whether the transfer is under way. A start that failed at once never
 // reaches the event; it is ended here so that the wait sees it end.
-bool Started(BOOL started, const OVERLAPPED& overlapped) {
+bool Started(BOOL started, OVERLAPPED& overlapped, Cause& failure) {
   if (started || GetLastError() == ERROR_IO_PENDING) {
+    failure = {};
     return true;
   }
+  failure = LastErrorCause();
   SetEvent(overlapped.hEvent);
   return false;
 }
@@ -181,7 +222,7 @@ void Win32Backend::StartRead(Handle file, std::span<std::byte> into) {
   const BOOL started =
       ReadFile(transfer->file, transfer->landing.data(),
                static_cast<DWORD>(transfer->landing.size()), nullptr, &transfer->overlapped);
-  transfer->pending = Started(started, transfer->overlapped);
+  transfer->pending = Started(started, transfer->overlapped, transfer->failedAtStart);
 }
 
 void Win32Backend::StartWrite(Handle file, std::span<const std::byte> from) {
@@ -194,7 +235,7 @@ void Win32Backend::StartWrite(Handle file, std::span<const std::byte> from) {
   Restart(transfer->overlapped);
   const BOOL started = WriteFile(transfer->file, from.data(), static_cast<DWORD>(from.size()),
                                  nullptr, &transfer->overlapped);
-  transfer->pending = Started(started, transfer->overlapped);
+  transfer->pending = Started(started, transfer->overlapped, transfer->failedAtStart);
 }
 
 WaitResult Win32Backend::Wait(Handle file, std::uint32_t timeoutMs) {
@@ -218,21 +259,29 @@ Collected Win32Backend::CancelAndCollect(Handle file) {
     return {};
   }
   if (!transfer->pending) {
-    return {};
+    return {false, 0, std::exchange(transfer->failedAtStart, {})};
   }
   transfer->pending = false;
   CancelIo(transfer->file);
   DWORD count = 0;
   if (!GetOverlappedResult(transfer->file, &transfer->overlapped, &count, TRUE)) {
-    return {};
+    // A transfer this link cancelled says nothing of the remote.
+    if (GetLastError() == ERROR_OPERATION_ABORTED) {
+      return {};
+    }
+    return {false, 0, LastErrorCause()};
   }
   const std::size_t fits = std::min<std::size_t>(count, transfer->into.size());
   std::copy_n(transfer->landing.begin(), fits, transfer->into.begin());
-  return {true, count};
+  return {true, count, {}};
 }
 
 std::uint32_t Win32Backend::TickCount() {
   return GetTickCount();
+}
+
+void Win32Backend::Sleep(std::uint32_t ms) {
+  ::Sleep(ms);
 }
 
 }  // namespace corvane::link

@@ -17,14 +17,16 @@ class Win32Backend final : public Backend {
   Win32Backend(const Win32Backend&) = delete;
   Win32Backend& operator=(const Win32Backend&) = delete;
 
-  std::vector<std::string> InterfacePaths(const Guid& interfaceClass) override;
-  Handle OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
+  void VisitInterfaces(const Guid& interfaceClass,
+                       const std::function<bool(std::string_view path)>& visit) override;
+  Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
   void ClosePipe(Handle file) override;
   void StartRead(Handle file, std::span<std::byte> into) override;
   void StartWrite(Handle file, std::span<const std::byte> from) override;
   WaitResult Wait(Handle file, std::uint32_t timeoutMs) override;
   Collected CancelAndCollect(Handle file) override;
   std::uint32_t TickCount() override;
+  void Sleep(std::uint32_t ms) override;
 
  private:
   // The overlapped record, event and read buffer of a transfer handle; kept

@@ -5,12 +5,14 @@
 #include <iostream>
 #include <string_view>
 
-#include "firmware/images.h"
 #include "shell/qt/updater_window.h"
+#include "shell/update_action.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
 
 namespace {
+
+constexpr std::string_view Program = "corvane-updater-demo";
 
 int Usage() {
   std::cerr << "usage: corvane-updater-demo [SCENARIO | --list]\n";
@@ -32,19 +34,22 @@ int main(int argc, char** argv) {
   }
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
-    std::cerr << "corvane-updater-demo: unknown scenario '" << name
-              << "'; corvane-updater-demo --list shows them\n";
+    std::cerr << corvane::sim::UnknownScenario(Program, name) << '\n';
     return 2;
   }
-
-  if (!corvane::firmware::LoadMainImage()) {
-    std::cerr << "corvane-updater-demo: " << corvane::firmware::MainImageRefused << '\n';
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    std::cerr << Program << ": " << corvane::firmware::ImagesRefused << '\n';
     return 1;
   }
 
   QApplication app(argc, argv);
-  const corvane::sim::DemoRemote remote(*scenario);
-  corvane::shell::UpdaterWindow window(corvane::shell::DemoTitlePrefix);
+  corvane::sim::DemoRemote remote(*scenario);
+  corvane::shell::UpdaterWindow window(
+      [&](corvane::protocol::WindowOperations& shown) {
+        return corvane::shell::UpdateKeptAwake(remote.backend(), *images, Program, shown);
+      },
+      corvane::shell::DemoTitlePrefix);
   window.show();
   return QApplication::exec();
 }

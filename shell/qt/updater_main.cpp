@@ -4,22 +4,23 @@
 #include <QApplication>
 #include <iostream>
 
-#include "firmware/images.h"
-#include "link/device_link.h"
 #include "link/libusb/libusb_backend.h"
 #include "shell/qt/updater_window.h"
+#include "shell/update_action.h"
 
 int main(int argc, char** argv) {
-  if (!corvane::firmware::LoadMainImage()) {
-    std::cerr << "corvane-updater: " << corvane::firmware::MainImageRefused << '\n';
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    std::cerr << "corvane-updater: " << corvane::firmware::ImagesRefused << '\n';
     return 1;
   }
   QApplication app(argc, argv);
   // Lets the desktop match the window to its .desktop file and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("corvane-updater"));
   corvane::link::LibusbBackend backend;
-  const corvane::link::BackendInUse inUse(backend);
-  corvane::shell::UpdaterWindow window;
+  corvane::shell::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
+    return corvane::shell::UpdateKeptAwake(backend, *images, "corvane-updater", shown);
+  });
   window.show();
   return QApplication::exec();
 }

@@ -4,20 +4,20 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QThread>
+#include <atomic>
+#include <thread>
 
-#include "protocol/update_run.h"
+#include "shell/cause_hint.h"
 
 namespace corvane::shell {
 namespace {
-
-// The bar's float range maps onto this many integer steps.
-constexpr int BarSteps = 10000;
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -57,8 +57,9 @@ QFont InstructionFont() {
   return font;
 }
 
-// Eats every mouse, key, wheel, touch and shortcut event, and a close the
-// window manager asked for, while installed.
+// Eats every mouse, key, wheel, touch and shortcut event, and every close
+// (the close box, Alt+F4), while installed: a run that closes the window
+// hides it instead.
 class InputDrop final : public QObject {
  public:
   InputDrop() { QCoreApplication::instance()->installEventFilter(this); }
@@ -75,7 +76,8 @@ class InputDrop final : public QObject {
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(std::string_view titlePrefix) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
+    : start_(std::move(start)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
   setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
@@ -102,7 +104,7 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
   switch (control.id) {
     case ControlId::StartButton: {
       auto* start = MakeButton(control.text, parent);
-      // The whole run happens inside the click.
+      // The click returns once the run has ended.
       connect(start, &QPushButton::clicked, this, &UpdaterWindow::RunUpdate);
       start->setFocus();
       return start;
@@ -134,61 +136,123 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
 }
 
 void UpdaterWindow::RunUpdate() {
-  protocol::UpdateFirmware(*this);
-  // Clicks and keys given during the run, queued by the window system or
-  // posted, would otherwise act now: a second update, or an Exit that hides
-  // the result. Here Qt fetches what the window system holds and delivers it
-  // and what was posted, into the filter.
-  const InputDrop drop;
-  QGuiApplication::sync();
+  running_ = true;
+  protocol::RunResult result;
+  {
+    const InputDrop drop;
+    std::atomic<bool> ended{false};
+    std::thread run([&] {
+      result = start_(*this);
+      ended = true;
+      // Wakes the wait below.
+      QMetaObject::invokeMethod(
+          this, [] {}, Qt::QueuedConnection);
+    });
+    // Not an event loop of its own: a quit asked for meanwhile must reach
+    // the program's loop, not end this wait before the run has ended.
+    while (!ended) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    run.join();
+    // Input that reached the queue as the run ended goes the same way.
+    QCoreApplication::processEvents();
+  }
+  running_ = false;
+  if (closed_) {
+    // Hidden since the run closed it; now it goes, and the program with it,
+    // as after Exit.
+    close();
+    QCoreApplication::exit(0);
+    return;
+  }
+  ShowCause(result);
+}
+
+void UpdaterWindow::ShowCause(const protocol::RunResult& result) {
+  const std::string_view hint = CauseHint(result.cause.kind);
+  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind) ||
+      hint.empty()) {
+    return;
+  }
+  // Not modal: Exit and the close box still end the program at once.
+  auto* box =
+      new QMessageBox(QMessageBox::Warning, Text(CauseTitle), Text(hint), QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("CauseBox"));
+  box->setInformativeText(Text(result.cause.text));
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->show();
+  causeBox_ = box;
+}
+
+void UpdaterWindow::OnWindowThread(const std::function<void()>& change) {
+  if (QThread::currentThread() == thread()) {
+    change();
+  } else {
+    QMetaObject::invokeMethod(this, change, Qt::BlockingQueuedConnection);
+  }
 }
 
 void UpdaterWindow::SetStatusText(std::string_view text) {
-  if (closed_) {
-    return;
-  }
-  status_->setText(Text(text));
-  // A run keeps the event loop waiting, so the label draws now or not at all.
-  status_->repaint();
+  const QString shown = Text(text);
+  OnWindowThread([&] {
+    if (!closed_) {
+      status_->setText(shown);
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressMin(float min) {
-  if (!closed_) {
-    progress_.min = min;
-    ShowProgress();
-  }
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.min = min;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressMax(float max) {
-  if (!closed_) {
-    progress_.max = max;
-    ShowProgress();
-  }
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.max = max;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressValue(float value) {
-  if (!closed_) {
-    progress_.value = value;
-    ShowProgress();
-  }
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.value = value;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::CloseWindow() {
-  if (!closed_) {
-    close();
-  }
+  OnWindowThread([this] {
+    if (closed_) {
+      return;
+    }
+    if (running_) {
+      // Hidden at once; gone once the click returns.
+      closed_ = true;
+      hide();
+    } else {
+      close();
+    }
+  });
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {
-  // However the window goes, the run that may still be going on sees it
-  // closed; the application quits once the click has returned.
   closed_ = true;
+  if (causeBox_) {
+    causeBox_->close();
+  }
   event->accept();
 }
 
 void UpdaterWindow::ShowProgress() {
-  // QProgressBar repaints at once, not later, whenever the fill moves by a
-  // pixel or more.
   bar_->setValue(progress_.Position(BarSteps));
 }
 

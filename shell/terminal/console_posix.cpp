@@ -1,31 +1,48 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <thread>
+
 #include "shell/terminal/console.h"
 
 namespace corvane::shell {
-namespace {
-
-// Set from the signal handler: a lock-free atomic is all it may touch.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void OnInterrupt(int) {
-  interrupted.store(true);
-}
-
-}  // namespace
 
 bool OutputIsTerminal() {
   return isatty(STDOUT_FILENO) == 1;
 }
 
-const std::atomic<bool>& CatchInterrupt() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  return interrupted;
+int RunStoppable(const std::function<void(std::stop_token)>& run) {
+  // The signals are taken by this thread alone, as they come, so no handler
+  // is needed; the run's thread inherits the mask and never sees them.
+  sigset_t stopping;
+  sigemptyset(&stopping);
+  sigaddset(&stopping, SIGINT);
+  sigaddset(&stopping, SIGTERM);
+  sigset_t before;
+  pthread_sigmask(SIG_BLOCK, &stopping, &before);
+
+  std::stop_source source;
+  std::atomic<bool> done{false};
+  std::thread runner([&] {
+    run(source.get_token());
+    done = true;
+  });
+  int status = 0;
+  // Wakes now and then to see the run end; a signal wakes it at once.
+  const timespec slice{0, 50'000'000};
+  while (!done) {
+    const int signal = sigtimedwait(&stopping, nullptr, &slice);
+    if (signal == SIGINT || signal == SIGTERM) {
+      status = status != 0 ? status : 128 + signal;
+      source.request_stop();
+    }
+  }
+  runner.join();
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return status;
 }
 
 }  // namespace corvane::shell

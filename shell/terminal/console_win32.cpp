@@ -1,18 +1,25 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "shell/terminal/console.h"
 
 namespace corvane::shell {
 namespace {
 
-std::atomic<bool> interrupted{false};
+// Lives as long as the program: the handler may still run on its thread
+// while the run ends.
+std::stop_source stopping;
+std::atomic<int> interruptStatus{0};
 
 // Runs on a thread of its own that Windows starts for the event.
 BOOL WINAPI OnControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
     return FALSE;
   }
-  interrupted.store(true);
+  int none = 0;
+  interruptStatus.compare_exchange_strong(none, 130);
+  stopping.request_stop();
   return TRUE;
 }
 
@@ -23,9 +30,11 @@ bool OutputIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-const std::atomic<bool>& CatchInterrupt() {
+int RunStoppable(const std::function<void(std::stop_token)>& run) {
   SetConsoleCtrlHandler(OnControl, TRUE);
-  return interrupted;
+  run(stopping.get_token());
+  SetConsoleCtrlHandler(OnControl, FALSE);
+  return interruptStatus.load();
 }
 
 }  // namespace corvane::shell

@@ -4,19 +4,16 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "firmware/images.h"
-#include "link/device_link.h"
 #include "protocol/outcome.h"
-#include "protocol/update_run.h"
+#include "shell/cause_hint.h"
 #include "shell/terminal/console.h"
-#include "shell/terminal/interruptible_backend.h"
 #include "shell/terminal/terminal_window.h"
+#include "shell/update_action.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
 
@@ -36,7 +33,17 @@ constexpr std::string_view Program = "corvane-flash";
 
 constexpr int CouldNotStart = 1;
 constexpr int BadArguments = 2;
-constexpr int Interrupted = 130;
+
+// A remote that is there but could not be opened, beside "no usb device".
+struct CauseStatus {
+  corvane::link::CauseKind cause;
+  int status;
+  std::string_view meaning;
+};
+constexpr std::array<CauseStatus, 2> CauseStatuses{{
+    {corvane::link::CauseKind::PermissionDenied, 8, "the remote may not be opened by this user"},
+    {corvane::link::CauseKind::HeldByAnotherProgram, 9, "another program holds the remote"},
+}};
 
 struct OutcomeStatus {
   Outcome outcome;
@@ -66,8 +73,14 @@ static_assert(
     }(),
     "every outcome has one exit status");
 
-int StatusOf(Outcome outcome) {
-  return std::ranges::find(ExitStatuses, outcome, &OutcomeStatus::outcome)->status;
+int StatusOf(const corvane::protocol::RunResult& result) {
+  if (result.outcome == Outcome::NoRemote) {
+    const auto* cause = std::ranges::find(CauseStatuses, result.cause.kind, &CauseStatus::cause);
+    if (cause != CauseStatuses.end()) {
+      return cause->status;
+    }
+  }
+  return std::ranges::find(ExitStatuses, result.outcome, &OutcomeStatus::outcome)->status;
 }
 
 void PrintHelp() {
@@ -82,7 +95,7 @@ void PrintHelp() {
                "  --version            print the version\n"
                "  --help               print this help\n"
                "\n"
-               "Ctrl-C stops a run, closing the link to the remote first.\n"
+               "Ctrl-C (or SIGTERM) stops a run, closing the link to the remote first.\n"
                "\n"
                "exit status:\n";
   int listed = -1;
@@ -96,7 +109,11 @@ void PrintHelp() {
                 << "  " << BadArguments << "    bad arguments\n";
     }
   }
-  std::cout << "  " << Interrupted << "  interrupted by Ctrl-C\n";
+  for (const auto& [cause, status, meaning] : CauseStatuses) {
+    std::cout << "  " << status << "    " << meaning << '\n';
+  }
+  std::cout << "  130  interrupted by Ctrl-C\n"
+            << "  143  ended by SIGTERM\n";
 }
 
 enum class Hint { Help, ListAndHelp };
@@ -107,20 +124,28 @@ int BadArgument(const std::string& problem, Hint hint = Hint::Help) {
   return BadArguments;
 }
 
-// One update through `system`, shown on standard output. Nothing when Ctrl-C
-// ended it; the link is closed either way when this returns.
-std::optional<Outcome> Update(corvane::link::Backend& system,
-                              const std::atomic<bool>& interrupted) {
-  corvane::shell::InterruptibleBackend guarded(system, interrupted);
-  const corvane::link::BackendInUse inUse(guarded);
-  using Style = corvane::shell::TerminalWindow::Style;
-  corvane::shell::TerminalWindow window(
-      std::cout, corvane::shell::OutputIsTerminal() ? Style::Live : Style::Lines, interrupted);
-  const Outcome outcome = corvane::protocol::UpdateFirmware(window);
-  if (!window.StatusShown()) {
-    return std::nullopt;
+// One update through `backend`, shown on standard output, with the cause
+// and what to do on standard error where the remote could not be opened.
+// Gives the exit status; the link is closed when this returns.
+int Update(corvane::link::Backend& backend, const corvane::firmware::Images& images) {
+  corvane::protocol::RunResult result;
+  const int interrupted = corvane::shell::RunStoppable([&](std::stop_token stop) {
+    using Style = corvane::shell::TerminalWindow::Style;
+    corvane::shell::TerminalWindow window(
+        std::cout, corvane::shell::OutputIsTerminal() ? Style::Live : Style::Lines, stop);
+    result = corvane::shell::UpdateKeptAwake(backend, images, Program, window, stop);
+  });
+  if (interrupted != 0) {
+    std::cerr << Program
+              << ": interrupted; the link to the remote is closed. The remote may need the "
+                 "update again.\n";
+    return interrupted;
   }
-  return outcome;
+  const std::string_view hint = corvane::shell::CauseHint(result.cause.kind);
+  if (result.outcome == Outcome::NoRemote && !hint.empty()) {
+    std::cerr << Program << ": " << hint << " (" << result.cause.text << ")\n";
+  }
+  return StatusOf(result);
 }
 
 }  // namespace
@@ -156,28 +181,20 @@ int main(int argc, char** argv) {
     }
     scenario = corvane::sim::FindScenario(argv[2]);
     if (scenario == nullptr) {
-      return BadArgument("unknown scenario '" + std::string(argv[2]) + "'", Hint::ListAndHelp);
+      std::cerr << corvane::sim::UnknownScenario(Program, argv[2]) << '\n';
+      return BadArguments;
     }
   }
 
-  if (!corvane::firmware::LoadMainImage()) {
-    std::cerr << Program << ": " << corvane::firmware::MainImageRefused << '\n';
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    std::cerr << Program << ": " << corvane::firmware::ImagesRefused << '\n';
     return CouldNotStart;
   }
-  const std::atomic<bool>& interrupted = corvane::shell::CatchInterrupt();
-  std::optional<Outcome> outcome;
   if (scenario != nullptr) {
     corvane::sim::DemoRemote remote(*scenario);
-    outcome = Update(remote.backend(), interrupted);
-  } else {
-    SystemBackend system;
-    outcome = Update(system, interrupted);
+    return Update(remote.backend(), *images);
   }
-  if (!outcome) {
-    std::cerr << Program
-              << ": interrupted; the link to the remote is closed. The remote may need the "
-                 "update again.\n";
-    return Interrupted;
-  }
-  return StatusOf(*outcome);
+  SystemBackend system;
+  return Update(system, *images);
 }

@@ -22,7 +22,7 @@ std::string TimeLeft(double seconds) {
 }  // namespace
 
 bool TerminalWindow::Showing() const {
-  return !closed_ && !statusShown_ && !interrupted_.load(std::memory_order_relaxed);
+  return !closed_ && !statusShown_ && !stop_.stop_requested();
 }
 
 void TerminalWindow::SetStatusText(std::string_view text) {

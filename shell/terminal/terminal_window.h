@@ -3,11 +3,11 @@
 // per block), then the status text as the last line.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <optional>
 #include <ostream>
+#include <stop_token>
 #include <utility>
 
 #include "protocol/window_operations.h"
@@ -18,10 +18,10 @@ class TerminalWindow final : public protocol::WindowOperations {
  public:
   enum class Style { Live, Lines };
 
-  // Nothing more is shown once `interrupted` is set: the outcome a run ends
-  // in then is the interrupt's doing, not the remote's.
-  TerminalWindow(std::ostream& out, Style style, const std::atomic<bool>& interrupted)
-      : out_(out), style_(style), interrupted_(interrupted) {}
+  // Nothing more is shown once a stop is requested on `stop`: the outcome a
+  // run ends in then is the stop's doing, not the remote's.
+  TerminalWindow(std::ostream& out, Style style, std::stop_token stop)
+      : out_(out), style_(style), stop_(std::move(stop)) {}
 
   void SetStatusText(std::string_view text) override;
   void SetProgressMin(float min) override { min_ = min; }
@@ -41,7 +41,7 @@ class TerminalWindow final : public protocol::WindowOperations {
 
   std::ostream& out_;
   Style style_;
-  const std::atomic<bool>& interrupted_;
+  std::stop_token stop_;
   float min_ = 0;
   float max_ = 0;
   bool closed_ = false;

@@ -6,8 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "firmware/images.h"
-#include "protocol/update_run.h"
+#include "shell/update_action.h"
 #include "shell/win32/updater_window.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
@@ -15,6 +14,7 @@
 namespace {
 
 constexpr int UsageStatus = 2;
+constexpr std::string_view Program = "corvane-updater-demo";
 
 // On the console that started the demo; in a message box when there is none.
 void Complain(const std::string& text) {
@@ -27,8 +27,7 @@ void Complain(const std::string& text) {
 }
 
 int Usage(std::string_view problem) {
-  std::string text = "corvane-updater-demo: ";
-  text += problem;
+  std::string text(problem);
   text += "\nusage: corvane-updater-demo [SCENARIO]   (default ";
   text += corvane::sim::DefaultDemoScenario;
   text += ")\nscenarios:\n";
@@ -41,20 +40,24 @@ int Usage(std::string_view problem) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc > 2) {
-    return Usage("one scenario at most");
+    return Usage(std::string(Program) + ": one scenario at most");
   }
   const std::string_view name =
       __argc == 2 ? std::string_view(__argv[1]) : corvane::sim::DefaultDemoScenario;
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
-    return Usage("unknown scenario '" + std::string(name) + "'");
+    return Usage(corvane::sim::UnknownScenario(Program, name));
   }
-  if (!corvane::firmware::LoadMainImage()) {
-    Complain("corvane-updater-demo: " + std::string(corvane::firmware::MainImageRefused) + "\n");
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    Complain(std::string(Program) + ": " + std::string(corvane::firmware::ImagesRefused) + "\n");
     return 1;
   }
   corvane::sim::DemoRemote remote(*scenario);
-  corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware,
-                                              corvane::shell::DemoTitlePrefix);
+  corvane::shell::win32::UpdaterWindow window(
+      [&](corvane::protocol::WindowOperations& shown) {
+        return corvane::shell::UpdateKeptAwake(remote.backend(), *images, Program, shown);
+      },
+      corvane::shell::DemoTitlePrefix);
   return window.Run();
 }

@@ -3,20 +3,20 @@
 
 #include <string>
 
-#include "firmware/images.h"
-#include "link/device_link.h"
 #include "link/win32/win32_backend.h"
-#include "protocol/update_run.h"
+#include "shell/update_action.h"
 #include "shell/win32/updater_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (!corvane::firmware::LoadMainImage()) {
-    const std::string text(corvane::firmware::MainImageRefused);
+  const auto images = corvane::firmware::Images::Embedded();
+  if (!images) {
+    const std::string text(corvane::firmware::ImagesRefused);
     MessageBoxA(nullptr, text.c_str(), "corvane-updater", MB_OK | MB_ICONERROR);
     return 1;
   }
   corvane::link::Win32Backend backend;
-  const corvane::link::BackendInUse inUse(backend);
-  corvane::shell::win32::UpdaterWindow window(corvane::protocol::UpdateFirmware);
+  corvane::shell::win32::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
+    return corvane::shell::UpdateKeptAwake(backend, *images, "corvane-updater", shown);
+  });
   return window.Run();
 }

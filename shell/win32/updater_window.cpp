@@ -4,8 +4,11 @@
 
 #include <cmath>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <thread>
 
+#include "shell/cause_hint.h"
 #include "shell/win32/resource_ids.h"
 
 namespace corvane::shell::win32 {
@@ -18,9 +21,13 @@ constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 // for Enter and Escape, which do nothing here.
 constexpr int ControlIdBase = 100;
 
-// The bar's integer scale. Its range reaches one step past full: see
-// ShowProgress.
-constexpr int BarSteps = 10000;
+// Sent by the run's thread: run the std::function<void()> at lParam on the
+// window's thread.
+constexpr UINT RunOnWindow = WM_APP + 1;
+
+// What Windows shows beside the window when a shutdown waits for it.
+constexpr const wchar_t* ShutdownReason =
+    L"A remote control's firmware is being written. Shutting down now could leave it unusable.";
 
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
@@ -98,15 +105,43 @@ const char* WindowClass(WNDPROC procedure) {
   return registered != 0 ? ClassName : nullptr;
 }
 
-// Clicks and keys given during a run, which pumps no messages, wait in the
-// queue and would act once it returns: a second update, or an Exit or a
-// click on the close box that hides the result. They are thrown away.
-void DropQueuedInput() {
+// Keys, clicks and the mouse over the title bar and the close box: what a
+// person gives a window.
+bool IsInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Handles what is queued for this thread, input excepted, which is dropped:
+// during a run it would start a second update, or an Exit that hides the
+// result. A WM_QUIT is kept for the program's own loop.
+void HandleQueuedDroppingInput(std::optional<int>& quit) {
   MSG message;
-  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
-         PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
-         PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = static_cast<int>(message.wParam);
+    } else if (!IsInput(message.message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
   }
+}
+
+// Shows the cause and what to do in a box of its own thread, so that it
+// holds nothing: Exit and the close box still end the program at once.
+void ShowCause(const protocol::RunResult& result) {
+  const std::string_view hint = CauseHint(result.cause.kind);
+  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind) ||
+      hint.empty()) {
+    return;
+  }
+  std::string text(hint);
+  text.append("\n\n").append(result.cause.text);
+  std::thread([text] {
+    MessageBoxA(nullptr, text.c_str(), std::string(CauseTitle).c_str(),
+                MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  }).detach();
 }
 
 }  // namespace
@@ -114,10 +149,6 @@ void DropQueuedInput() {
 UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix) : start_(start) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
-  // A run pumps no messages. Without this, Windows would cover the window
-  // with a frozen "Not Responding" copy five seconds into a run, and the bar
-  // would stop moving for the person watching it.
-  DisableProcessWindowsGhosting();
 
   const char* windowClass = WindowClass(Procedure);
   if (windowClass == nullptr) {
@@ -199,7 +230,7 @@ void UpdaterWindow::CreateControls(int dpi) {
     HFONT font = entry.id == ControlId::Instruction ? instructionFont_ : dialogFont;
     SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
-  SendMessageA(control(ControlId::Progress), PBM_SETRANGE32, 0, BarSteps + 1);
+  SendMessageA(control(ControlId::Progress), PBM_SETRANGE32, 0, BarSteps);
   ShowProgress();
 }
 
@@ -237,8 +268,15 @@ LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-    case WM_CLOSE:  // the close box
-      CloseWindow();
+    case WM_CLOSE:  // the close box; dropped during a run
+      if (!running_) {
+        CloseWindow();
+      }
+      return 0;
+    case WM_QUERYENDSESSION:  // the session may end, but not during a run
+      return running_ ? FALSE : TRUE;
+    case RunOnWindow:
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -261,13 +299,7 @@ void UpdaterWindow::OnCommand(int controlId) {
   }
   switch (Controls[index].id) {
     case ControlId::StartButton:
-      inStartClick_ = true;
-      start_(*this);
-      inStartClick_ = false;
-      DropQueuedInput();
-      if (closed_) {
-        DestroyWindow(window_);
-      }
+      RunUpdate();
       break;
     case ControlId::ExitButton:
       CloseWindow();
@@ -277,62 +309,104 @@ void UpdaterWindow::OnCommand(int controlId) {
   }
 }
 
-void UpdaterWindow::SetStatusText(std::string_view text) {
+DWORD WINAPI UpdaterWindow::RunThread(void* window) {
+  auto& self = *static_cast<UpdaterWindow*>(window);
+  self.result_ = self.start_(self);
+  return 0;
+}
+
+void UpdaterWindow::RunUpdate() {
+  running_ = true;
+  ShutdownBlockReasonCreate(window_, ShutdownReason);
+  // A thread of the system's own, whose handle the wait below can watch.
+  const HANDLE run = CreateThread(nullptr, 0, RunThread, this, 0, nullptr);
+  std::optional<int> quit;
+  if (run == nullptr) {
+    RunThread(this);
+  } else {
+    // Wakes for the run's end, for what the run sends and for everything
+    // queued; the window paints, moves and answers meanwhile.
+    while (MsgWaitForMultipleObjectsEx(1, &run, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+           WAIT_OBJECT_0) {
+      HandleQueuedDroppingInput(quit);
+    }
+    CloseHandle(run);
+  }
+  HandleQueuedDroppingInput(quit);  // input queued as the run ended goes too
+  if (quit) {
+    PostQuitMessage(*quit);
+  }
+  running_ = false;
+  ShutdownBlockReasonDestroy(window_);
   if (closed_) {
+    DestroyWindow(window_);  // hidden since the run closed it; now it goes
     return;
   }
-  HWND status = control(ControlId::Status);
-  SetWindowTextA(status, std::string(text).c_str());
-  UpdateWindow(status);
+  ShowCause(result_);
+}
+
+void UpdaterWindow::OnWindowThread(const std::function<void()>& change) {
+  if (GetCurrentThreadId() == windowThread_ || window_ == nullptr) {
+    change();
+  } else {
+    SendMessageA(window_, RunOnWindow, 0, reinterpret_cast<LPARAM>(&change));
+  }
+}
+
+void UpdaterWindow::SetStatusText(std::string_view text) {
+  const std::string shown(text);
+  OnWindowThread([&] {
+    if (!closed_) {
+      SetWindowTextA(control(ControlId::Status), shown.c_str());
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressMin(float min) {
-  if (closed_) {
-    return;
-  }
-  progress_.min = min;
-  ShowProgress();
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.min = min;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressMax(float max) {
-  if (closed_) {
-    return;
-  }
-  progress_.max = max;
-  ShowProgress();
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.max = max;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::SetProgressValue(float value) {
-  if (closed_) {
-    return;
-  }
-  progress_.value = value;
-  ShowProgress();
+  OnWindowThread([&] {
+    if (!closed_) {
+      progress_.value = value;
+      ShowProgress();
+    }
+  });
 }
 
 void UpdaterWindow::CloseWindow() {
-  if (closed_) {
-    return;
-  }
-  closed_ = true;
-  if (inStartClick_) {
-    // The run goes on to its end; the window goes once the click returns.
-    ShowWindow(window_, SW_HIDE);
-  } else {
-    DestroyWindow(window_);
-  }
+  OnWindowThread([this] {
+    if (closed_) {
+      return;
+    }
+    closed_ = true;
+    if (running_) {
+      // Hidden at once; gone once the click returns.
+      ShowWindow(window_, SW_HIDE);
+    } else {
+      DestroyWindow(window_);
+    }
+  });
 }
 
-// The themed bar glides up to a higher position on timer messages, which a
-// run never lets through, but drops to a lower one at once. So every
-// position is set one step higher first and then stepped back to; the range
-// reaching one step past full lets a full bar be set that way too.
 void UpdaterWindow::ShowProgress() {
-  HWND bar = control(ControlId::Progress);
-  const int position = progress_.Position(BarSteps);
-  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position + 1), 0);
-  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  UpdateWindow(bar);
+  SendMessageA(control(ControlId::Progress), PBM_SETPOS,
+               static_cast<WPARAM>(progress_.Position(BarSteps)), 0);
 }
 
 }  // namespace corvane::shell::win32

@@ -52,7 +52,7 @@ void WriteProbe(link::Backend& backend, Handle out) {
 std::vector<Case> Cases() {
   using U = Case::Unplug;
   return {
-      {"answered", [](sim::SimRemote&) {}, U::Never, 1000, WaitResult::Ended, {true, 1}, {Ack}},
+      {"answered", [](sim::SimRemote&) {}, U::Never, 1000, WaitResult::Ended, {true, 1, {}}, {Ack}},
       {"zero_length",
        [](sim::SimRemote& r) {
          sim::Answer empty;
@@ -62,14 +62,14 @@ std::vector<Case> Cases() {
        U::Never,
        1000,
        WaitResult::Ended,
-       {true, 0},
+       {true, 0, {}},
        {}},
       {"never_answered_times_out_is_cancelled_and_collected",
        [](sim::SimRemote& r) { AnswerFirstProbe(r, {}); },
        U::Never,
        200,
        WaitResult::TimedOut,
-       {false, 0},
+       {false, 0, {}},
        {},
        true},
       {"gone_while_pending",
@@ -77,15 +77,19 @@ std::vector<Case> Cases() {
        U::WhileReadPending,
        2000,
        WaitResult::Ended,
-       {false, 0},
-       {}},
+       {false, 0, {}},
+       {},
+       false,
+       link::CauseKind::DeviceGone},
       {"failed_at_once",
        [](sim::SimRemote&) {},
        U::BeforeRead,
        2000,
        WaitResult::Ended,
-       {false, 0},
-       {}},
+       {false, 0, {}},
+       {},
+       false,
+       link::CauseKind::DeviceGone},
       {"longer_than_asked",
        [](sim::SimRemote& r) {
          AnswerFirstProbe(r, Replying({0xAD, 0xFA, 0, 0, 0, 2, 0, 0xA9, 0x77}));
@@ -93,7 +97,7 @@ std::vector<Case> Cases() {
        U::Never,
        1000,
        WaitResult::Ended,
-       {true, 9},
+       {true, 9, {}},
        {0xAD, 0xFA, 0, 0, 0, 2, 0, 0xA9}},
   };
 }
@@ -101,12 +105,18 @@ std::vector<Case> Cases() {
 void Check(Bed& bed, const Case& c) {
   c.answer(bed.remote());
   link::Backend& backend = bed.backend();
-  const std::string path = link::FirstRemotePath(backend.InterfacePaths(link::InterfaceClass));
-  ASSERT_FALSE(path.empty());
+  std::string path;
+  backend.VisitInterfaces(link::InterfaceClass, [&](std::string_view listed) {
+    path = listed;
+    return link::IsRemotePath(listed);
+  });
+  ASSERT_TRUE(link::IsRemotePath(path));
   const Handle out =
-      backend.OpenPipe(path + std::string(link::WritePipeSuffix), Pipe::Write, PipeUse::Transfer);
+      backend.OpenPipe(path + std::string(link::WritePipeSuffix), Pipe::Write, PipeUse::Transfer)
+          .file;
   const Handle in =
-      backend.OpenPipe(path + std::string(link::ReadPipeSuffix), Pipe::Read, PipeUse::Transfer);
+      backend.OpenPipe(path + std::string(link::ReadPipeSuffix), Pipe::Read, PipeUse::Transfer)
+          .file;
   ASSERT_NE(out, link::InvalidHandle);
   ASSERT_NE(in, link::InvalidHandle);
 
@@ -124,6 +134,7 @@ void Check(Bed& bed, const Case& c) {
   const Collected read = backend.CancelAndCollect(in);
   EXPECT_EQ(read.completed, c.collected.completed);
   EXPECT_EQ(read.count, c.collected.count);
+  EXPECT_EQ(read.cause.kind, c.cause) << read.cause.code << " " << read.cause.text;
   for (std::size_t i = 0; i < c.delivered.size(); ++i) {
     EXPECT_EQ(into[i], std::byte{c.delivered[i]}) << "byte " << i;
   }

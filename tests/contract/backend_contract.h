@@ -32,8 +32,9 @@ struct Case {
   std::uint32_t readTimeoutMs = 1000;
   link::WaitResult wait = link::WaitResult::Ended;
   link::Collected collected;
-  std::vector<std::uint8_t> delivered;  // the read buffer's first bytes
-  bool answeredAfterwards = false;      // a second probe is then answered
+  std::vector<std::uint8_t> delivered;            // the read buffer's first bytes
+  bool answeredAfterwards = false;                // a second probe is then answered
+  link::CauseKind cause = link::CauseKind::None;  // the read's
 };
 
 std::vector<Case> Cases();

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "firmware/images.h"
-#include "protocol/update_run.h"
 #include "shell/window_layout.h"
 #include "usb_remote_testbed.h"
 
@@ -77,10 +76,10 @@ TEST_P(UpdaterProgram, StartUpdatesTheRemoteAndExitEnds) {
   // After the loader, only a remote that left and came back takes the main
   // image as one that restarted.
   std::vector<Sent> expected{
-      {firmware::MainImageId, firmware::MainImageBytes, sim::FrameKind::MainEnd, needsLoader}};
+      {firmware::MainImageId, firmware::MainImageSize, sim::FrameKind::MainEnd, needsLoader}};
   if (needsLoader) {
     remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
-    expected.insert(expected.begin(), {firmware::LoaderImageId, protocol::LoaderTransferSize,
+    expected.insert(expected.begin(), {firmware::LoaderImageId, firmware::LoaderImageSize,
                                        sim::FrameKind::LoaderEnd, false});
   }
   usbtest::UsbRemoteTestbed bus(remote);

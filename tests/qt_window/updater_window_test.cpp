@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,16 +16,20 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "firmware/images.h"
 #include "link/device_link.h"
-#include "protocol/outcome.h"
+#include "protocol/update_run.h"
+#include "shell/cause_hint.h"
 #include "shell/qt/updater_window.h"
 #include "sim/scenarios.h"
 
@@ -40,25 +45,6 @@ QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Calls `onPaint` whenever the widget is painted.
-class PaintWatch : public QObject {
- public:
-  PaintWatch(QWidget* widget, std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {
-    widget->installEventFilter(this);
-  }
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      onPaint_();
-    }
-    return false;
-  }
-
- private:
-  std::function<void()> onPaint_;
-};
-
 class UpdaterWindowTest : public testing::Test {
  protected:
   UpdaterWindowTest() {
@@ -66,7 +52,6 @@ class UpdaterWindowTest : public testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
   }
   ~UpdaterWindowTest() override {
-    link::CloseDevice();
     EXPECT_EQ(world.backend.OpenFiles(), 0);
     EXPECT_EQ(world.backend.misuses(), std::vector<std::string>{});
   }
@@ -105,15 +90,19 @@ class UpdaterWindowTest : public testing::Test {
     return QApplication::exec() == 0;
   }
 
-  bool imageLoaded = firmware::LoadMainImage();
+  const firmware::Images images = firmware::Images::Embedded().value();
   sim::VirtualClock clock;
   sim::World world{clock};
-  link::BackendInUse inUse{world.backend};
-  UpdaterWindow window;
+  // Runs first on the run's thread, before the update.
+  std::function<void()> beforeRun = [] {};
+  UpdaterWindow window{[this](protocol::WindowOperations& shown) {
+    beforeRun();
+    link::DeviceLink link(world.backend);
+    return protocol::UpdateFirmware(link, images, shown);
+  }};
 };
 
 TEST_F(UpdaterWindowTest, OpensCentredAndFixedWithEveryControlFromTheTable) {
-  ASSERT_TRUE(imageLoaded);
   EXPECT_EQ(window.windowTitle(), "Corvane Firmware Updater(D00I)");
   EXPECT_EQ(window.size(), QSize(Pixels(ClientWidthTwips), Pixels(ClientHeightTwips)));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
@@ -171,32 +160,64 @@ TEST_F(UpdaterWindowTest, OpensWithStartFocusedTabsBetweenTheButtonsAndHasNoDefa
 }
 
 TEST_F(UpdaterWindowTest, StartShowsTheProgressAsTheRunGoesAndEndsWithSendCompleted) {
-  int barPaints = 0;
-  const PaintWatch watch(Find<QProgressBar>(ControlId::Progress), [&] { ++barPaints; });
-  struct Seen {
-    double fill;
-    int barPaints;
-  };
-  std::vector<Seen> atWrite;  // as the bar stood when each frame went out
-  world.backend.onWriteCall = [&](std::span<const std::uint8_t>) {
-    atWrite.push_back({Fill(), barPaints});
-  };
+  std::vector<double> atWrite;  // as the bar stood when each frame went out
+  world.backend.onWriteCall = [&](std::span<const std::uint8_t>) { atWrite.push_back(Fill()); };
 
   Click(ControlId::StartButton);
 
   // Probe, identity request, twenty blocks, end frame.
   ASSERT_EQ(atWrite.size(), 23u);
   for (std::size_t block = 1; block < 20; ++block) {
-    SCOPED_TRACE(block);
-    const Seen& seen = atWrite[2 + block];
-    EXPECT_NEAR(seen.fill, 4096.0 * static_cast<double>(block) / firmware::MainImageBytes, 1e-4);
-    // Painted during the click itself: the run never returns to the event loop.
-    EXPECT_GT(seen.barPaints, atWrite[1 + block].barPaints);
+    EXPECT_NEAR(atWrite[2 + block], 4096.0 * static_cast<double>(block) / firmware::MainImageSize,
+                1e-4)
+        << block;
   }
   EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(),
             Q(protocol::EndingOf(protocol::Outcome::Completed).text));
   EXPECT_EQ(Fill(), 0);  // back to empty once the run is done
   EXPECT_TRUE(window.isVisible());
+}
+
+// While a run is in progress the window's thread goes on handling events,
+// and the close box the window manager reports is dropped.
+TEST_F(UpdaterWindowTest, StaysAliveDuringARunAndDropsTheCloseBox) {
+  std::atomic<int> ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(5);
+  bool sawTicks = false;
+  beforeRun = [&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ticks < 3 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sawTicks = ticks >= 3;
+    // As the window system reports a click on the close box.
+    QMetaObject::invokeMethod(
+        &window, [this] { window.windowHandle()->close(); }, Qt::BlockingQueuedConnection);
+  };
+
+  Click(ControlId::StartButton);
+
+  EXPECT_TRUE(sawTicks) << "the window's thread ran while the run waited";
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(world.remote.images().size(), 1u);
+}
+
+TEST_F(UpdaterWindowTest, ARemoteThatIsThereButRefusedShowsItsCauseInABoxThatHoldsNothing) {
+  for (const auto* name : {"no-remote", "no-permission"}) {
+    world.backend.SetPresent(true);
+    UseScenario(name);
+    Click(ControlId::StartButton);
+    EXPECT_EQ(Find<QLabel>(ControlId::Status)->text(), "no usb device") << name;
+  }
+  const auto boxes = window.findChildren<QMessageBox*>();
+  ASSERT_EQ(boxes.size(), 1) << "only the refused remote gets a box";
+  EXPECT_TRUE(boxes[0]->isVisible());
+  EXPECT_FALSE(boxes[0]->isModal());
+  EXPECT_EQ(boxes[0]->text(), Q(CauseHint(link::CauseKind::PermissionDenied)));
+  EXPECT_TRUE(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }));
+  EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(UpdaterWindowTest, ClicksGivenDuringARunAreDroppedAndItsResultStays) {
@@ -227,17 +248,14 @@ TEST_F(UpdaterWindowTest, ClicksGivenDuringARunAreDroppedAndItsResultStays) {
             Q(protocol::EndingOf(protocol::Outcome::Completed).text));
 }
 
-TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowIsPaintedFirstAndLaterOperationsDoNothing) {
+TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowShowsItsTextAndLaterOperationsDoNothing) {
   UseScenario("block-silent");
   auto* status = Find<QLabel>(ControlId::Status);
-  QStringList painted;
-  const PaintWatch watch(status, [&] { painted.push_back(status->text()); });
-  QCoreApplication::processEvents();  // nothing left to paint before the click
   const QString error = Q(protocol::EndingOf(protocol::Outcome::NoReply).text);
 
   Click(ControlId::StartButton);
 
-  EXPECT_TRUE(painted.contains(error)) << "painted within the click, before the window went";
+  EXPECT_EQ(status->text(), error);
   ASSERT_FALSE(window.isVisible());
   const double fill = Fill();
   EXPECT_GT(fill, 0);

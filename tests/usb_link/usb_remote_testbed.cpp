@@ -157,6 +157,11 @@ void UsbRemoteTestbed::RefuseAccess() {
   OverrideFilePermissions(false);
 }
 
+void UsbRemoteTestbed::HoldForAnotherProgram() {
+  std::lock_guard lock(mutex_);
+  heldElsewhere_ = true;
+}
+
 void UsbRemoteTestbed::RunRestarts() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
@@ -201,6 +206,7 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
   }
   switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
+      ++opensMade_;  // libusb asks once for every open of the node
       UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
       const std::uint32_t offered = USBDEVFS_CAP_BULK_CONTINUATION |
                                     USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
@@ -211,6 +217,10 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
+      if (heldElsewhere_) {
+        Complete(client, EBUSY);
+        return true;
+      }
       ++claimed_;
       ++claimsMade_;
       Complete(client, 0);

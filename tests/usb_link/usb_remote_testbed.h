@@ -32,6 +32,9 @@ class UsbRemoteTestbed {
   // without the udev rule. Root keeps its override of file permissions in
   // other threads, so for root this holds in the calling thread only.
   void RefuseAccess();
+  // From now on claiming the remote's interface finds it claimed already, as
+  // when another program holds the remote.
+  void HoldForAnotherProgram();
 
   // Runs `use` with the remote while its handler is held off.
   template <typename Use>
@@ -41,15 +44,17 @@ class UsbRemoteTestbed {
   }
 
   // What the host holds on the remote's node: claimed interfaces and URBs
-  // not yet given back; and how often it claimed the interface in all.
+  // not yet given back; and how often it opened the node and claimed the
+  // interface in all.
   struct HostHolds {
     int claimedInterfaces = 0;
     std::size_t urbsInFlight = 0;
+    int opensMade = 0;
     int claimsMade = 0;
   };
   HostHolds Holds() {
     std::lock_guard lock(mutex_);
-    return {claimed_, urbs_.size(), claimsMade_};
+    return {claimed_, urbs_.size(), opensMade_, claimsMade_};
   }
 
  private:
@@ -85,7 +90,9 @@ class UsbRemoteTestbed {
   std::uint32_t generation_ = 0;  // the bus's, when the node was plugged
   std::deque<Urb> urbs_;
   int claimed_ = 0;
+  int opensMade_ = 0;
   int claimsMade_ = 0;
+  bool heldElsewhere_ = false;
 
   // Restarts run on their own thread: umockdev's handler thread must not
   // wait for itself.

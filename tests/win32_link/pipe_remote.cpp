@@ -80,11 +80,11 @@ PipeRemote::~PipeRemote() {
   Stop();
 }
 
-std::vector<std::string> PipeRemote::InterfacePaths(const link::Guid& interfaceClass) {
+void PipeRemote::VisitInterfaces(const link::Guid& interfaceClass,
+                                 const std::function<bool(std::string_view path)>& visit) {
   if (interfaceClass == link::InterfaceClass && present_) {
-    return {path_};
+    visit(path_);
   }
-  return {};
 }
 
 // The serving thread does it, so that it alone touches the pipes and the bus.

@@ -31,8 +31,9 @@ class PipeRemote final : public link::Backend {
   void Stop();
 
   // The remote's path while its pipe files exist; the rest is the system's.
-  std::vector<std::string> InterfacePaths(const link::Guid& interfaceClass) override;
-  link::Handle OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override {
+  void VisitInterfaces(const link::Guid& interfaceClass,
+                       const std::function<bool(std::string_view path)>& visit) override;
+  link::Opened OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override {
     return system_.OpenPipe(name, pipe, use);
   }
   void ClosePipe(link::Handle file) override { system_.ClosePipe(file); }
@@ -49,6 +50,7 @@ class PipeRemote final : public link::Backend {
     return system_.CancelAndCollect(file);
   }
   std::uint32_t TickCount() override { return system_.TickCount(); }
+  void Sleep(std::uint32_t ms) override { system_.Sleep(ms); }
 
  private:
   struct Instance;

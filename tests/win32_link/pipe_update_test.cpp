@@ -28,26 +28,30 @@ class UpdateOverPipes : public testing::TestWithParam<std::string> {
     shell::win32::UpdaterWindow window([](protocol::WindowOperations& shown) {
       shown.SetProgressValue(50);
       shown.SetStatusText("ready");
-      return protocol::Outcome::Completed;
+      return protocol::RunResult{protocol::Outcome::Completed, {}};
     });
     SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
   }
 };
 
 TEST_P(UpdateOverPipes, SendsTheImagesWholeAndShowsSendCompleted) {
-  ASSERT_TRUE(firmware::LoadMainImage());
+  const auto images = firmware::Images::Embedded().value();
   const bool needsLoader = GetParam() == "loader";
   sim::SimRemote remote;
   if (needsLoader) {
     remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
   }
-  shell::win32::UpdaterWindow window(protocol::UpdateFirmware);
+  PipeRemote* served = nullptr;
+  shell::win32::UpdaterWindow window([&](protocol::WindowOperations& shown) {
+    link::DeviceLink link(*served);
+    return protocol::UpdateFirmware(link, images, shown);
+  });
   const int handlesBefore = OpenHandleCount();
   {
-    PipeRemote served(remote);
-    const link::BackendInUse inUse(served);
+    PipeRemote serving(remote);
+    served = &serving;
     SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
-    served.Stop();
+    serving.Stop();
   }
   char status[64] = {};
   GetWindowTextA(window.control(ControlId::Status), status, sizeof status);

@@ -18,44 +18,54 @@ namespace corvane::link {
 namespace {
 
 TEST(Win32Discovery, FindsNoRemoteSoStartShowsNoUsbDevice) {
-  ASSERT_TRUE(firmware::LoadMainImage());
+  const auto images = firmware::Images::Embedded().value();
   Win32Backend backend;
-  const BackendInUse inUse(backend);
+  DeviceLink link(backend);
   const int handlesBefore = win32_test::OpenHandleCount();
   std::vector<std::string> transcript;
   sim::RecordingWindow window(transcript);
-  protocol::UpdateFirmware(window);
+  EXPECT_EQ(protocol::UpdateFirmware(link, images, window).cause.kind, CauseKind::None);
   EXPECT_EQ(transcript, std::vector<std::string>{"status no usb device"});
   EXPECT_EQ(win32_test::OpenHandleCount(), handlesBefore) << "the device sets were released";
 }
 
 // Wine offers a mouse and a keyboard as HID devices: interfaces of a class
-// that is present, read through the same detail calls.
-TEST(Win32Discovery, ReadsThePathsOfPresentInterfaces) {
+// that is present, read through the same detail calls. A walk told to stop
+// looks at no further interface.
+TEST(Win32Discovery, ReadsThePathsOfPresentInterfacesAndStopsWhenTold) {
   constexpr Guid HidClass{
       0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
   Win32Backend backend;
-  const std::vector<std::string> paths = backend.InterfacePaths(HidClass);
-  if (paths.empty()) {
-    GTEST_SKIP() << "this Wine offers no HID device";
+  std::vector<std::string> paths;
+  backend.VisitInterfaces(HidClass, [&](std::string_view path) {
+    paths.emplace_back(path);
+    return false;
+  });
+  if (paths.size() < 2) {
+    GTEST_SKIP() << "this Wine offers fewer than two HID devices";
   }
   for (const std::string& path : paths) {
     EXPECT_TRUE(path.starts_with("\\\\?\\hid#")) << path;
     EXPECT_TRUE(path.ends_with("#{4d1e55b2-f16f-11cf-88cb-001111000030}")) << path;
   }
+  int shown = 0;
+  backend.VisitInterfaces(HidClass, [&](std::string_view) { return ++shown == 1; });
+  EXPECT_EQ(shown, 1);
 }
 
 // Transfer files are inherited by child processes, held files are not; a
 // pipe that does not exist does not open.
 TEST(Win32Files, InheritOnlyTransferFiles) {
   Win32Backend backend;
-  EXPECT_EQ(backend.OpenPipe("\\\\.\\pipe\\corvane-no-such-pipe", Pipe::Read, PipeUse::Transfer),
-            InvalidHandle);
+  const Opened missing =
+      backend.OpenPipe("\\\\.\\pipe\\corvane-no-such-pipe", Pipe::Read, PipeUse::Transfer);
+  EXPECT_EQ(missing.file, InvalidHandle);
+  EXPECT_EQ(missing.cause.kind, CauseKind::DeviceGone);
   const std::string name = "\\\\.\\pipe\\corvane-inherit-" + std::to_string(GetCurrentProcessId());
   for (const PipeUse use : {PipeUse::Held, PipeUse::Transfer}) {
     const HANDLE server =
         CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE, 1, 0, 0, 0, nullptr);
-    const Handle client = backend.OpenPipe(name, Pipe::Read, use);
+    const Handle client = backend.OpenPipe(name, Pipe::Read, use).file;
     ASSERT_NE(client, InvalidHandle);
     DWORD flags = 0;
     GetHandleInformation(reinterpret_cast<HANDLE>(client), &flags);

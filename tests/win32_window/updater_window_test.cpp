@@ -31,8 +31,8 @@ int Pump() {
   return -1;
 }
 
-protocol::Outcome Nothing(protocol::WindowOperations&) {
-  return protocol::Outcome::Completed;
+protocol::RunResult Nothing(protocol::WindowOperations&) {
+  return {protocol::Outcome::Completed, {}};
 }
 
 TEST(UpdaterWindow, ControlsHaveTheirKindTextAndFont) {
@@ -74,15 +74,18 @@ TEST(UpdaterWindow, ControlsHaveTheirKindTextAndFont) {
   }
 }
 
-// A run pumps no messages: whatever it shows must be drawn at once.
-TEST(UpdaterWindow, DrawsStatusAndProgressAtOnce) {
-  UpdaterWindow window(Nothing);
-  window.SetStatusText("Send completed");
-  window.SetProgressMax(78336);
-  window.SetProgressValue(4096);
-  for (const ControlId id : {ControlId::Status, ControlId::Progress}) {
-    EXPECT_FALSE(GetUpdateRect(window.control(id), nullptr, FALSE)) << static_cast<int>(id);
-  }
+// What the session-end question got during a run, from the run's thread.
+LRESULT answeredDuringRun = -1;
+
+TEST(UpdaterWindow, ThePersonsSessionWaitsForARunButNotAfterIt) {
+  UpdaterWindow window([](protocol::WindowOperations& operations) {
+    auto& shown = dynamic_cast<UpdaterWindow&>(operations);
+    answeredDuringRun = SendMessageA(shown.handle(), WM_QUERYENDSESSION, 0, 0);
+    return protocol::RunResult{};
+  });
+  SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
+  EXPECT_EQ(answeredDuringRun, FALSE);
+  EXPECT_EQ(SendMessageA(window.handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
 }
 
 // What the run below saw of its window after closing it.
@@ -92,14 +95,14 @@ struct {
   std::string status;
 } seen;
 
-protocol::Outcome RunThatClosesTheWindow(protocol::WindowOperations& operations) {
+protocol::RunResult RunThatClosesTheWindow(protocol::WindowOperations& operations) {
   auto& window = dynamic_cast<UpdaterWindow&>(operations);
   window.SetStatusText("shown");
   window.CloseWindow();
   window.SetStatusText("later");
   seen = {IsWindowVisible(window.handle()) != FALSE, IsWindow(window.handle()) != FALSE,
           Text(window.control(ControlId::Status))};
-  return protocol::Outcome::IdentityFailed;
+  return {protocol::Outcome::IdentityFailed, {}};
 }
 
 TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
@@ -115,9 +118,9 @@ TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
 
 int runs = 0;
 
-// Meanwhile a click on Start and one on Exit, and the space bar on Start,
-// arrive as a person's do: queued.
-protocol::Outcome RunWithInputMeanwhile(protocol::WindowOperations& operations) {
+// Meanwhile a click on Start and one on Exit, the space bar on Start, and
+// the close box arrive as a person's do: queued.
+protocol::RunResult RunWithInputMeanwhile(protocol::WindowOperations& operations) {
   auto& window = dynamic_cast<UpdaterWindow&>(operations);
   ++runs;
   HWND start = window.control(ControlId::StartButton);
@@ -127,8 +130,11 @@ protocol::Outcome RunWithInputMeanwhile(protocol::WindowOperations& operations) 
   }
   PostMessageA(start, WM_KEYDOWN, VK_SPACE, 0);
   PostMessageA(start, WM_KEYUP, VK_SPACE, 0);
+  // The close box, as the window's frame reports a click on it.
+  PostMessageA(window.handle(), WM_NCLBUTTONDOWN, HTCLOSE, 0);
+  PostMessageA(window.handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
   window.SetStatusText("Send completed");
-  return protocol::Outcome::Completed;
+  return {protocol::Outcome::Completed, {}};
 }
 
 TEST(UpdaterWindow, InputGivenDuringARunIsDroppedAndItsResultStays) {

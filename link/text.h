@@ -1,0 +1,29 @@
+// Comparing and upper-casing the ASCII texts of interface paths and pipe
+// names, the way the system treats them: without regard to letter case.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace corvane::link {
+
+constexpr char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+constexpr char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  std::ranges::transform(upper, upper.begin(), UpperAscii);
+  return upper;
+}
+
+constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+}  // namespace corvane::link

@@ -1,0 +1,34 @@
+// Holds off sleep and shutdown while a firmware update runs: a remote cut
+// off halfway through being written may not start again.
+#pragma once
+
+#include <ostream>
+#include <string_view>
+
+namespace corvane::shell {
+
+// Keeps the computer from sleeping and from shutting down for as long as it
+// lives. On Linux it holds a logind inhibitor lock, on Windows it marks the
+// thread as needing the system; create and destroy it on the same thread.
+class KeepAwake {
+ public:
+  // `program` names the program in the one line written on `diagnostics`
+  // when the system cannot be asked (no logind, no system bus); the run goes
+  // on regardless.
+  KeepAwake(std::string_view program, std::ostream& diagnostics);
+  ~KeepAwake();
+  KeepAwake(const KeepAwake&) = delete;
+  KeepAwake& operator=(const KeepAwake&) = delete;
+
+  // Whether the system agreed.
+  bool Held() const;
+
+ private:
+#ifdef _WIN32
+  bool held_ = false;
+#else
+  int lock_ = -1;  // logind's inhibitor: open while the lock is held
+#endif
+};
+
+}  // namespace corvane::shell

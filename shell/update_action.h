@@ -1,0 +1,26 @@
+// One update as the programs run it: through a link of its own over the
+// system's (or the simulated) backend, with the computer kept awake for
+// exactly its length. Runs on the thread that calls it.
+#pragma once
+
+#include <iostream>
+#include <stop_token>
+#include <string_view>
+
+#include "firmware/images.h"
+#include "link/device_link.h"
+#include "protocol/update_run.h"
+#include "shell/keep_awake.h"
+
+namespace corvane::shell {
+
+inline protocol::RunResult UpdateKeptAwake(link::Backend& backend, const firmware::Images& images,
+                                           std::string_view program,
+                                           protocol::WindowOperations& window,
+                                           std::stop_token stop = {}) {
+  const KeepAwake awake(program, std::cerr);
+  link::DeviceLink link(backend, std::move(stop));
+  return protocol::UpdateFirmware(link, images, window);
+}
+
+}  // namespace corvane::shell
