@@ -2,7 +2,6 @@
 // off halfway through being written may not start again.
 #pragma once
 
-#include <ostream>
 #include <string_view>
 
 namespace corvane::shell {
@@ -12,16 +11,13 @@ namespace corvane::shell {
 // thread as needing the system; create and destroy it on the same thread.
 class KeepAwake {
  public:
-  // `program` names the program in the one line written on `diagnostics`
+  // `program` names the program in the one line written on standard error
   // when the system cannot be asked (no logind, no system bus); the run goes
   // on regardless.
-  KeepAwake(std::string_view program, std::ostream& diagnostics);
+  explicit KeepAwake(std::string_view program);
   ~KeepAwake();
   KeepAwake(const KeepAwake&) = delete;
   KeepAwake& operator=(const KeepAwake&) = delete;
-
-  // Whether the system agreed.
-  bool Held() const;
 
  private:
 #ifdef _WIN32

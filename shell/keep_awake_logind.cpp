@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -69,12 +70,12 @@ int TakeLock(std::string& why_not) {
 
 }  // namespace
 
-KeepAwake::KeepAwake(std::string_view program, std::ostream& diagnostics) {
+KeepAwake::KeepAwake(std::string_view program) {
   std::string why_not;
   lock_ = TakeLock(why_not);
   if (lock_ < 0) {
-    diagnostics << program << ": cannot keep the computer awake during the update (" << why_not
-                << ")" << std::endl;
+    std::fprintf(stderr, "%.*s: cannot keep the computer awake during the update (%s)\n",
+                 static_cast<int>(program.size()), program.data(), why_not.c_str());
   }
 }
 
@@ -82,10 +83,6 @@ KeepAwake::~KeepAwake() {
   if (lock_ >= 0) {
     close(lock_);  // logind drops the inhibitor when its last copy closes
   }
-}
-
-bool KeepAwake::Held() const {
-  return lock_ >= 0;
 }
 
 }  // namespace corvane::shell

@@ -4,13 +4,17 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace corvane::shell {
 
-KeepAwake::KeepAwake(std::string_view program, std::ostream& diagnostics)
+KeepAwake::KeepAwake(std::string_view program)
     : held_(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0) {
   if (!held_) {
-    diagnostics << program << ": cannot keep the computer awake during the update ("
-                << "Windows refused the request)" << std::endl;
+    std::fprintf(stderr,
+                 "%.*s: cannot keep the computer awake during the update (Windows refused the "
+                 "request)\n",
+                 static_cast<int>(program.size()), program.data());
   }
 }
 
@@ -18,10 +22,6 @@ KeepAwake::~KeepAwake() {
   if (held_) {
     SetThreadExecutionState(ES_CONTINUOUS);
   }
-}
-
-bool KeepAwake::Held() const {
-  return held_;
 }
 
 }  // namespace corvane::shell

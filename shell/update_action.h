@@ -3,7 +3,6 @@
 // exactly its length. Runs on the thread that calls it.
 #pragma once
 
-#include <iostream>
 #include <stop_token>
 #include <string_view>
 
@@ -18,7 +17,7 @@ inline protocol::RunResult UpdateKeptAwake(link::Backend& backend, const firmwar
                                            std::string_view program,
                                            protocol::WindowOperations& window,
                                            std::stop_token stop = {}) {
-  const KeepAwake awake(program, std::cerr);
+  const KeepAwake awake(program);
   link::DeviceLink link(backend, std::move(stop));
   return protocol::UpdateFirmware(link, images, window);
 }

@@ -105,7 +105,8 @@ void PrintHelp() {
       listed = status;
     }
     if (status == 0) {
-      std::cout << "  " << CouldNotStart << "    the program's main image is too short to send\n"
+      std::cout << "  " << CouldNotStart
+                << "    the firmware images built in are too short to send\n"
                 << "  " << BadArguments << "    bad arguments\n";
     }
   }

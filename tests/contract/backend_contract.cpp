@@ -52,7 +52,7 @@ void WriteProbe(link::Backend& backend, Handle out) {
 std::vector<Case> Cases() {
   using U = Case::Unplug;
   return {
-      {"answered", [](sim::SimRemote&) {}, U::Never, 1000, WaitResult::Ended, {true, 1, {}}, {Ack}},
+      {"answered", [](sim::SimRemote&) {}, U::Never, 1000, WaitResult::Ended, {true, 1}, {Ack}},
       {"zero_length",
        [](sim::SimRemote& r) {
          sim::Answer empty;
@@ -62,14 +62,14 @@ std::vector<Case> Cases() {
        U::Never,
        1000,
        WaitResult::Ended,
-       {true, 0, {}},
+       {true, 0},
        {}},
       {"never_answered_times_out_is_cancelled_and_collected",
        [](sim::SimRemote& r) { AnswerFirstProbe(r, {}); },
        U::Never,
        200,
        WaitResult::TimedOut,
-       {false, 0, {}},
+       {false, 0},
        {},
        true},
       {"gone_while_pending",
@@ -77,7 +77,7 @@ std::vector<Case> Cases() {
        U::WhileReadPending,
        2000,
        WaitResult::Ended,
-       {false, 0, {}},
+       {false, 0},
        {},
        false,
        link::CauseKind::DeviceGone},
@@ -86,7 +86,7 @@ std::vector<Case> Cases() {
        U::BeforeRead,
        2000,
        WaitResult::Ended,
-       {false, 0, {}},
+       {false, 0},
        {},
        false,
        link::CauseKind::DeviceGone},
@@ -97,7 +97,7 @@ std::vector<Case> Cases() {
        U::Never,
        1000,
        WaitResult::Ended,
-       {true, 9, {}},
+       {true, 9},
        {0xAD, 0xFA, 0, 0, 0, 2, 0, 0xA9}},
   };
 }

@@ -31,7 +31,11 @@ struct Case {
   enum class Unplug { Never, BeforeRead, WhileReadPending } unplug = Unplug::Never;
   std::uint32_t readTimeoutMs = 1000;
   link::WaitResult wait = link::WaitResult::Ended;
-  link::Collected collected;
+  // What collecting the read gives.
+  struct {
+    bool completed = false;
+    std::uint32_t count = 0;
+  } collected;
   std::vector<std::uint8_t> delivered;            // the read buffer's first bytes
   bool answeredAfterwards = false;                // a second probe is then answered
   link::CauseKind cause = link::CauseKind::None;  // the read's

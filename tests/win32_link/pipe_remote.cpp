@@ -69,7 +69,7 @@ PipeRemote::PipeRemote(sim::SimRemote& remote) : bus_(remote), path_(UniquePath(
         auto& served = *static_cast<PipeRemote*>(self);
         while (!served.stopping_) {
           served.Step();
-          Sleep(1);
+          ::Sleep(1);
         }
         return 0;
       },
@@ -91,7 +91,7 @@ void PipeRemote::VisitInterfaces(const link::Guid& interfaceClass,
 void PipeRemote::Unplug() {
   unplugging_ = true;
   while (unplugging_ && thread_ != nullptr) {
-    Sleep(1);
+    ::Sleep(1);
   }
 }
 

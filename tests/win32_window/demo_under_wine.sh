@@ -4,9 +4,9 @@
 # Runs a whole update in corvane-updater-demo.exe (scenario direct, a
 # simulated remote at a real remote's pace) under Wine on an X server of its
 # own, and takes demo-mid-update.png (in SHOT_DIR, default STATE_DIR) while
-# the bar is partly filled: the run pumps no messages, so a bar that moves on
-# the screen shows it is redrawn at once. An unknown scenario is refused with
-# status 2.
+# the bar is partly filled. All through the run the window answers the
+# question Windows asks to tell a hung window. An unknown scenario is
+# refused with status 2.
 set -euo pipefail
 here=$(dirname "$0")
 source "$here/window_driving.sh"
@@ -51,6 +51,8 @@ bar_fill() {
 # that completes, or a very slow one, without ever being seen partly filled
 # fails.
 click startBT
+wine_in_session "$probe" ping 3 >"$state/ping.txt" &
+pinging=$!
 shot="$shots/demo-mid-update.png"
 candidate="$state/demo-candidate.png"
 mkdir -p "$shots"
@@ -76,6 +78,11 @@ fi
 echo "screenshot $shot: bar filled $kept of $width pixels"
 
 wait_for_status "$probe" "Send completed"
+if ! wait "$pinging"; then
+  echo "the window did not answer all through the run: $(cat "$state/ping.txt")" >&2
+  exit 1
+fi
+echo "during the run the window $(tr -d '\r' <"$state/ping.txt")"
 click exitBT
 status=0
 wait_for_exit "$program" || status=$?

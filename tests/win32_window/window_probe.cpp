@@ -7,9 +7,14 @@
 //                         prints "<name> <left> <top> <right> <bottom>":
 //                         each control's place on the screen
 //   window_probe status   prints Label2's text
+//   window_probe ping S   for S seconds, every 100 ms, asks the window a
+//                         WM_NULL with a 1 s time-out, as Windows does to
+//                         tell a hung window; prints how many it answered
+//                         and the slowest answer in ms
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -93,12 +98,30 @@ int CheckLayout(HWND window) {
   return mismatches == 0 ? 0 : 1;
 }
 
+int Ping(HWND window, int seconds) {
+  int asked = 0;
+  int answered = 0;
+  DWORD slowest = 0;
+  for (const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+       static_cast<LONG>(end - GetTickCount()) > 0; Sleep(100)) {
+    const DWORD start = GetTickCount();
+    DWORD_PTR result = 0;
+    ++asked;
+    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0) {
+      ++answered;
+      slowest = std::max(slowest, GetTickCount() - start);
+    }
+  }
+  std::printf("answered %d of %d, slowest %lu ms\n", answered, asked, slowest);
+  return answered == asked ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string command = argc == 2 ? argv[1] : "";
-  if (command != "layout" && command != "status") {
-    std::fprintf(stderr, "usage: window_probe layout | status\n");
+  const std::string command = argc >= 2 ? argv[1] : "";
+  if (command != "layout" && command != "status" && !(command == "ping" && argc == 3)) {
+    std::fprintf(stderr, "usage: window_probe layout | status | ping SECONDS\n");
     return 2;
   }
   HWND window = FindUpdaterWindow(command == "layout" ? WaitForWindowMs : 0);
@@ -109,6 +132,9 @@ int main(int argc, char** argv) {
   }
   if (command == "layout") {
     return CheckLayout(window);
+  }
+  if (command == "ping") {
+    return Ping(window, std::atoi(argv[2]));
   }
   // GetWindowTextA reads a control of another process without asking it,
   // so it answers while the window is busy with a run.
