@@ -60,10 +60,6 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
   }
 }
 
-TEST(ClassToken, IsTheInterfaceClassAsPathsCarryIt) {
-  EXPECT_EQ(ClassToken, "5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15");
-}
-
 TEST_F(FindDevicePathTest, StoresThePathAndClearsItWhenNothingIsFound) {
   EXPECT_EQ(link.FindDevicePath(), RemoteUpper);
   EXPECT_EQ(link.DevicePath(), RemoteUpper);

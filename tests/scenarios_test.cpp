@@ -200,26 +200,6 @@ TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
   EXPECT_TRUE(std::ranges::equal(remote.images()[0].bytes, images.Main()));
 }
 
-TEST_F(RepeatedRunTest, ARemoteThatIsThereButRefusedGivesNoUsbDeviceWithItsCause) {
-  for (const auto kind :
-       {link::CauseKind::PermissionDenied, link::CauseKind::HeldByAnotherProgram}) {
-    backend.faults.fails = [](Call call, std::string_view) { return call == Call::Open; };
-    backend.faults.refusal = {kind, 13, "refused"};
-    std::vector<std::string> transcript;
-    RecordingWindow window(transcript);
-    const RunResult result = UpdateFirmware(link, images, window);
-    EXPECT_EQ(result.outcome, Outcome::NoRemote);
-    EXPECT_EQ(result.cause, backend.faults.refusal);
-    EXPECT_EQ(transcript, std::vector<std::string>{"status no usb device"});
-  }
-  backend.faults.fails = nullptr;
-  backend.SetPresent(false);
-  std::vector<std::string> transcript;
-  RecordingWindow window(transcript);
-  EXPECT_EQ(UpdateFirmware(link, images, window).cause.kind, link::CauseKind::None)
-      << "a remote that simply is not there has no cause to show";
-}
-
 class IdentityTest : public SimTestWorld {};
 
 TEST_F(IdentityTest, BytesThirtyOneAndThirtyTwoChooseThePathAndTwentyEightAndNineTheFlag) {

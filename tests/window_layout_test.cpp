@@ -8,20 +8,6 @@
 namespace corvane::shell {
 namespace {
 
-TEST(WindowLayout, PlacesTheFrameControlsAtTheirClientCoordinates) {
-  // Label2 spans 840..4815 x 1320..1695, ProgressBar1 480..5415 x 1920..2295.
-  const TwipsRect status = ClientRect(ControlFor(ControlId::Status));
-  EXPECT_EQ(status.left, 840);
-  EXPECT_EQ(status.left + status.width, 4815);
-  EXPECT_EQ(status.top, 1320);
-  EXPECT_EQ(status.top + status.height, 1695);
-  const TwipsRect bar = ClientRect(ControlFor(ControlId::Progress));
-  EXPECT_EQ(bar.left, 480);
-  EXPECT_EQ(bar.left + bar.width, 5415);
-  EXPECT_EQ(bar.top, 1920);
-  EXPECT_EQ(bar.top + bar.height, 2295);
-}
-
 TEST(WindowLayout, ScalesTwipsToPixelsByTheScreensDpi) {
   EXPECT_EQ(TwipsToPixels(ClientWidthTwips, DesignDpi), 394);
   EXPECT_EQ(TwipsToPixels(ClientHeightTwips, DesignDpi), 236);

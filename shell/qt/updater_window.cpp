@@ -193,55 +193,16 @@ void UpdaterWindow::OnWindowThread(const std::function<void()>& change) {
   }
 }
 
-void UpdaterWindow::SetStatusText(std::string_view text) {
-  const QString shown = Text(text);
-  OnWindowThread([&] {
-    if (!closed_) {
-      status_->setText(shown);
-    }
-  });
+void UpdaterWindow::ShowStatus(const std::string& text) {
+  status_->setText(Text(text));
 }
 
-void UpdaterWindow::SetProgressMin(float min) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.min = min;
-      ShowProgress();
-    }
-  });
+void UpdaterWindow::Hide() {
+  hide();
 }
 
-void UpdaterWindow::SetProgressMax(float max) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.max = max;
-      ShowProgress();
-    }
-  });
-}
-
-void UpdaterWindow::SetProgressValue(float value) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.value = value;
-      ShowProgress();
-    }
-  });
-}
-
-void UpdaterWindow::CloseWindow() {
-  OnWindowThread([this] {
-    if (closed_) {
-      return;
-    }
-    if (running_) {
-      // Hidden at once; gone once the click returns.
-      closed_ = true;
-      hide();
-    } else {
-      close();
-    }
-  });
+void UpdaterWindow::Destroy() {
+  close();
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {

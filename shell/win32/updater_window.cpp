@@ -353,55 +353,16 @@ void UpdaterWindow::OnWindowThread(const std::function<void()>& change) {
   }
 }
 
-void UpdaterWindow::SetStatusText(std::string_view text) {
-  const std::string shown(text);
-  OnWindowThread([&] {
-    if (!closed_) {
-      SetWindowTextA(control(ControlId::Status), shown.c_str());
-    }
-  });
+void UpdaterWindow::ShowStatus(const std::string& text) {
+  SetWindowTextA(control(ControlId::Status), text.c_str());
 }
 
-void UpdaterWindow::SetProgressMin(float min) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.min = min;
-      ShowProgress();
-    }
-  });
+void UpdaterWindow::Hide() {
+  ShowWindow(window_, SW_HIDE);
 }
 
-void UpdaterWindow::SetProgressMax(float max) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.max = max;
-      ShowProgress();
-    }
-  });
-}
-
-void UpdaterWindow::SetProgressValue(float value) {
-  OnWindowThread([&] {
-    if (!closed_) {
-      progress_.value = value;
-      ShowProgress();
-    }
-  });
-}
-
-void UpdaterWindow::CloseWindow() {
-  OnWindowThread([this] {
-    if (closed_) {
-      return;
-    }
-    closed_ = true;
-    if (running_) {
-      // Hidden at once; gone once the click returns.
-      ShowWindow(window_, SW_HIDE);
-    } else {
-      DestroyWindow(window_);
-    }
-  });
+void UpdaterWindow::Destroy() {
+  DestroyWindow(window_);
 }
 
 void UpdaterWindow::ShowProgress() {

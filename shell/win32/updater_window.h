@@ -9,13 +9,12 @@
 #include <string_view>
 
 #include "protocol/outcome.h"
-#include "protocol/window_operations.h"
-#include "shell/progress_model.h"
 #include "shell/window_layout.h"
+#include "shell/window_on_its_thread.h"
 
 namespace corvane::shell::win32 {
 
-class UpdaterWindow final : public protocol::WindowOperations {
+class UpdaterWindow final : public WindowOnItsThread {
  public:
   // What a click of Start runs, on a thread of its own.
   using StartAction = std::function<protocol::RunResult(protocol::WindowOperations& window)>;
@@ -34,13 +33,12 @@ class UpdaterWindow final : public protocol::WindowOperations {
   HWND handle() const { return window_; }
   HWND control(ControlId id) const;
 
-  // Called from the run's thread: each reaches the window on the window's
-  // thread, in order, and has taken effect when it returns.
-  void SetStatusText(std::string_view text) override;
-  void SetProgressMin(float min) override;
-  void SetProgressMax(float max) override;
-  void SetProgressValue(float value) override;
-  void CloseWindow() override;
+ protected:
+  void OnWindowThread(const std::function<void()>& change) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowProgress() override;
+  void Hide() override;
+  void Destroy() override;
 
  private:
   static DWORD WINAPI RunThread(void* window);
@@ -51,9 +49,6 @@ class UpdaterWindow final : public protocol::WindowOperations {
   // Runs an update and returns once it has ended; meanwhile the window
   // paints and answers the system, and drops every input given to it.
   void RunUpdate();
-  // Runs `change` on the window's thread and waits for it.
-  void OnWindowThread(const std::function<void()>& change);
-  void ShowProgress();
 
   StartAction start_;
   DWORD windowThread_ = GetCurrentThreadId();
@@ -62,9 +57,6 @@ class UpdaterWindow final : public protocol::WindowOperations {
   std::array<HWND, Controls.size()> controls_{};
   HFONT instructionFont_ = nullptr;
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
-  ProgressModel progress_;
-  bool running_ = false;
-  bool closed_ = false;
 };
 
 }  // namespace corvane::shell::win32
