@@ -69,6 +69,12 @@ class Backend {
   virtual void VisitInterfaces(const Guid& interfaceClass,
                                const std::function<bool(std::string_view path)>& visit) = 0;
 
+  // What the system says of an interface, for a person choosing among
+  // remotes.
+  virtual std::string DescribeInterface(std::string_view path) { return std::string(path); }
+  // Returns once a device may have arrived, at the latest after `ms`.
+  virtual void WaitForArrival(std::uint32_t ms) { Sleep(ms); }
+
   // Opens a pipe file: an interface path followed by \PIPE00 or \PIPE01.
   virtual Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) = 0;
   // Closes it; a transfer still pending on it is cancelled and collected

@@ -23,8 +23,8 @@ struct DeviceLink::Try {
   Cause cause;
 };
 
-DeviceLink::DeviceLink(Backend& backend, std::stop_token stop)
-    : backend_(backend), stop_(std::move(stop)) {}
+DeviceLink::DeviceLink(Backend& backend, std::stop_token stop, std::string remoteId)
+    : backend_(backend), stop_(std::move(stop)), remoteId_(std::move(remoteId)) {}
 
 DeviceLink::~DeviceLink() {
   CloseDevice();
@@ -61,7 +61,8 @@ void DeviceLink::Pause(std::uint32_t ms) {
 std::string DeviceLink::FindDevicePath() {
   devicePath_.clear();
   backend_.VisitInterfaces(InterfaceClass, [this](std::string_view path) {
-    if (!IsRemotePath(path)) {
+    if (!IsRemotePath(path) ||
+        (!remoteId_.empty() && !SameTextIgnoringCase(RemoteId(path), remoteId_))) {
       return false;
     }
     devicePath_ = UpperCase(CutAtNul(path));
@@ -204,7 +205,12 @@ PipeResult DeviceLink::ReadPipe(std::span<std::uint8_t> buffer, std::int32_t tim
   if (last.wait == WaitResult::Ended && last.count <= buffer.size()) {
     std::memcpy(buffer.data(), scratch.data(), last.count);
   }
-  return ResultOf(last.wait, last.count, last.cause);
+  PipeResult result = ResultOf(last.wait, last.count, last.cause);
+  if (trace_) {
+    const auto shown = reinterpret_cast<const std::uint8_t*>(scratch.data());
+    trace_(Direction::Read, {shown, std::min<std::size_t>(result.count, scratch.size())}, result);
+  }
+  return result;
 }
 
 PipeResult DeviceLink::WritePipe(std::span<const std::uint8_t> bytes, std::int32_t timeout) {
@@ -222,7 +228,11 @@ PipeResult DeviceLink::WritePipe(std::span<const std::uint8_t> bytes, std::int32
   const Try last = TimedTransfer(
       file.handle(), timeout, [&] { backend_.StartWrite(file.handle(), from); },
       [](const Try& t) { return t.wait == WaitResult::Ended; });
-  return ResultOf(last.wait, last.count, last.cause);
+  PipeResult result = ResultOf(last.wait, last.count, last.cause);
+  if (trace_) {
+    trace_(Direction::Write, bytes, result);
+  }
+  return result;
 }
 
 }  // namespace corvane::link

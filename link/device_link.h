@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/backend.h"
 
@@ -54,6 +56,18 @@ inline constexpr std::string_view ReadPipeSuffix = "\\PIPE01";
 
 // Whether a path carries the three texts of the remote, in any case.
 bool IsRemotePath(std::string_view path);
+// What tells one remote from another: the instance part of its interface
+// path (the third of its #-separated parts; on Linux the bus and port path,
+// 1-1.4), upper-cased. It stays when a remote restarts at the same place.
+std::string RemoteId(std::string_view path);
+
+struct ListedRemote {
+  std::string id;
+  std::string path;         // as the system reports it
+  std::string description;  // what the system says of it
+};
+// The remotes present now, in the system's order.
+std::vector<ListedRemote> ListRemotes(Backend& backend);
 // The text before its first NUL; all of it when it has none.
 std::string CutAtNul(std::string_view text);
 
@@ -88,8 +102,9 @@ struct PipeResult {
 class DeviceLink {
  public:
   // Over `backend`, which must outlive the link. A stop requested through
-  // `stop` ends waits and pauses early and fails what follows.
-  explicit DeviceLink(Backend& backend, std::stop_token stop = {});
+  // `stop` ends waits and pauses early and fails what follows. With a
+  // remote id, only the remote with that id is found.
+  explicit DeviceLink(Backend& backend, std::stop_token stop = {}, std::string remoteId = {});
   ~DeviceLink();
   DeviceLink(const DeviceLink&) = delete;
   DeviceLink& operator=(const DeviceLink&) = delete;
@@ -98,8 +113,9 @@ class DeviceLink {
   const std::string& DevicePath() const { return devicePath_; }
 
   // The first present interface of the remote's class whose path carries
-  // the three texts, upper-cased and cut at NUL, also stored in DevicePath;
-  // empty when none does. No later interface is looked at.
+  // the three texts (and the link's remote id, if it has one), upper-cased
+  // and cut at NUL, also stored in DevicePath; empty when none does. No
+  // later interface is looked at.
   std::string FindDevicePath();
   // Finds the remote and opens both pipe files; releases whatever was held
   // before.
@@ -117,6 +133,13 @@ class DeviceLink {
   void Pause(std::uint32_t ms);
   bool Stopped() const { return stop_.stop_requested(); }
 
+  // Shown every write and read as it ends: the bytes written, or those read
+  // (all that fit), and the result.
+  enum class Direction { Write, Read };
+  using Trace = std::function<void(Direction direction, std::span<const std::uint8_t> bytes,
+                                   const PipeResult& result)>;
+  void SetTrace(Trace trace) { trace_ = std::move(trace); }
+
  private:
   struct Try;
   template <typename Start, typename Succeeded>
@@ -127,6 +150,8 @@ class DeviceLink {
 
   Backend& backend_;
   std::stop_token stop_;
+  std::string remoteId_;
+  Trace trace_;
   std::string devicePath_;
   // Held from OpenDevice to CloseDevice; each transfer opens a file of its
   // own for the length of its call.

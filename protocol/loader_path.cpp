@@ -1,5 +1,6 @@
 #include "protocol/loader_path.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "protocol/timeouts.h"
@@ -7,19 +8,23 @@
 
 namespace corvane::protocol {
 
-void TimeDelay(link::DeviceLink& link, std::int32_t delay) {
+void TimeDelay(link::DeviceLink& link, std::int32_t delay, RunObserver& observer) {
+  constexpr std::int64_t TellEveryMs = 1000;
   const std::uint32_t start = link.TickCount();
   // The unsigned difference stays right across a wrap of the tick count.
   for (auto elapsed = static_cast<std::int64_t>(link.TickCount() - start);
        elapsed <= delay && !link.Stopped();
        elapsed = static_cast<std::int64_t>(link.TickCount() - start)) {
     // Sleeps until the next reading can be the first one past the delay.
-    link.Pause(static_cast<std::uint32_t>(delay - elapsed + 1));
+    const std::int64_t left = delay - elapsed + 1;
+    observer.Pausing(static_cast<std::uint32_t>(left));
+    link.Pause(static_cast<std::uint32_t>(std::min(left, TellEveryMs)));
   }
 }
 
 RunResult UpdateWithLoader(const Run& run) {
   constexpr std::int32_t bothImages = firmware::LoaderImageSize + firmware::MainImageSize;
+  run.observer.PhaseStarted(Phase::Loader);
   std::int32_t ProgressTotal = 0;
   const auto loaderResult = TransferImage(run.link, run.images.Loader(), firmware::LoaderImageSize,
                                           1, ProgressTotal, [&](std::int32_t total) {
@@ -33,7 +38,8 @@ RunResult UpdateWithLoader(const Run& run) {
   }
 
   run.link.CloseDevice();
-  TimeDelay(run.link, LoaderRestartDelayMs);
+  run.observer.PhaseStarted(Phase::Pause);
+  TimeDelay(run.link, LoaderRestartDelayMs, run.observer);
   const Connection connection = Connect(run);
   if (const auto* ended = std::get_if<RunResult>(&connection)) {
     return *ended;
@@ -42,6 +48,7 @@ RunResult UpdateWithLoader(const Run& run) {
   if (std::get<Identity>(connection).Failed()) {
     return EndRun(run, Outcome::IdentityFailed);
   }
+  run.observer.PhaseStarted(Phase::Main);
 
   const auto mainResult = TransferImage(
       run.link, run.images.Main(), firmware::MainImageSize, 0, ProgressTotal,

@@ -19,11 +19,33 @@ bool Identity::Failed() const {
           (reply[0] != request[0] || reply[1] != request[1]));
 }
 
+namespace {
+
+std::uint8_t ImageInfoByte(const firmware::Images& images, std::size_t identityByte) {
+  return images.Main()[firmware::ImageInfoOffset + identityByte - IdentityReplyInfoOffset];
+}
+
+}  // namespace
+
+bool Identity::CallsForLoader(const firmware::Images& images) const {
+  return reply[IdentityPathByteA] != ImageInfoByte(images, IdentityPathByteA) &&
+         reply[IdentityPathByteB] != ImageInfoByte(images, IdentityPathByteB);
+}
+
+std::uint8_t Identity::HeaderFlag(const firmware::Images& images) const {
+  return reply[IdentityFlagByteA] != ImageInfoByte(images, IdentityFlagByteA) &&
+                 reply[IdentityFlagByteB] != ImageInfoByte(images, IdentityFlagByteB)
+             ? 1
+             : 0;
+}
+
 Connection Connect(const Run& run) {
   const link::OpenResult opened = run.link.OpenDevice();
   if (!opened.open) {
     return EndRun(run, Outcome::NoRemote, opened.cause);
   }
+  run.observer.Found(run.link.DevicePath());
+  run.observer.PhaseStarted(Phase::Probe);
   const std::array<std::uint8_t, 1> probe{ProbeCommand};
   if (!WriteFrame(run.link, probe)) {
     return EndRun(run, Outcome::WriteFailed);
@@ -35,6 +57,7 @@ Connection Connect(const Run& run) {
   if (read.NothingRead() || (read.Delivered() && ack[0] != ProbeAck)) {
     return EndRun(run, Outcome::ProbeFailed);
   }
+  run.observer.PhaseStarted(Phase::Identity);
   if (!WriteFrame(run.link, IdentityRequest())) {
     return EndRun(run, Outcome::WriteFailed);
   }
@@ -45,6 +68,7 @@ Connection Connect(const Run& run) {
 
 RunResult EndRun(const Run& run, Outcome outcome, link::Cause cause) {
   const Ending& ending = EndingOf(outcome);
+  run.observer.PhaseStarted(Phase::End);
   run.link.CloseDevice();
   run.window.SetStatusText(ending.text);
   if (outcome == Outcome::Completed) {

@@ -11,17 +11,19 @@
 #include "link/device_link.h"
 #include "protocol/frames.h"
 #include "protocol/outcome.h"
+#include "protocol/run_observer.h"
 #include "protocol/transfer.h"
 #include "protocol/window_operations.h"
 
 namespace corvane::protocol {
 
-// What one update run works with: its link, the images it sends and the
-// window it shows itself in.
+// What one update run works with: its link, the images it sends, the
+// window it shows itself in and who else hears of it.
 struct Run {
   link::DeviceLink& link;
   const firmware::Images& images;
   WindowOperations& window;
+  RunObserver& observer;
 };
 
 // Whether a write completed with every byte of a frame of `size` bytes.
@@ -39,6 +41,11 @@ struct Identity {
 
   // Nothing came back, or a whole reply that does not echo the request.
   bool Failed() const;
+  // The remote's path bytes both differ from the image's: it needs the
+  // loader.
+  bool CallsForLoader(const firmware::Images& images) const;
+  // Both its flag bytes differ from the image's.
+  std::uint8_t HeaderFlag(const firmware::Images& images) const;
 };
 
 // The remote's identity, or how the run ended without it.

@@ -6,30 +6,16 @@
 namespace corvane::protocol {
 namespace {
 
-using Reply = std::array<std::uint8_t, IdentityReplySize>;
-
-std::uint8_t ImageInfoByte(const firmware::Images& images, std::size_t identityByte) {
-  return images.Main()[firmware::ImageInfoOffset + identityByte - IdentityReplyInfoOffset];
-}
-
-// A remote whose path bytes both differ from the image's needs the loader.
-bool CallsForLoader(const firmware::Images& images, const Reply& reply) {
-  return reply[IdentityPathByteA] != ImageInfoByte(images, IdentityPathByteA) &&
-         reply[IdentityPathByteB] != ImageInfoByte(images, IdentityPathByteB);
-}
-
-std::uint8_t HeaderFlagFor(const firmware::Images& images, const Reply& reply) {
-  return reply[IdentityFlagByteA] != ImageInfoByte(images, IdentityFlagByteA) &&
-                 reply[IdentityFlagByteB] != ImageInfoByte(images, IdentityFlagByteB)
-             ? 1
-             : 0;
+RunObserver& ObserverOrNone(RunObserver* observer) {
+  static RunObserver none;
+  return observer != nullptr ? *observer : none;
 }
 
 }  // namespace
 
 RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
-                         WindowOperations& window) {
-  const Run run{link, images, window};
+                         WindowOperations& window, RunObserver* observer) {
+  const Run run{link, images, window, ObserverOrNone(observer)};
   link.CloseDevice();
   const Connection connection = Connect(run);
   if (const auto* ended = std::get_if<RunResult>(&connection)) {
@@ -38,13 +24,16 @@ RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
   const auto& identity = std::get<Identity>(connection);
   // The path is chosen on the reply bytes before the echo is judged: a
   // remote that needs the loader may answer with another echo.
-  if (CallsForLoader(images, identity.reply)) {
+  if (identity.CallsForLoader(images)) {
+    run.observer.PathChosen(UpdatePath::Loader);
     return UpdateWithLoader(run);
   }
-  const std::uint8_t headerFlag = HeaderFlagFor(images, identity.reply);
+  const std::uint8_t headerFlag = identity.HeaderFlag(images);
   if (identity.Failed()) {
     return EndRun(run, Outcome::IdentityFailed);
   }
+  run.observer.PathChosen(UpdatePath::Direct);
+  run.observer.PhaseStarted(Phase::Main);
   std::int32_t ProgressTotal = 0;
   const auto result = TransferImage(link, images.Main(), firmware::MainImageSize, headerFlag,
                                     ProgressTotal, [&](std::int32_t total) {
@@ -56,6 +45,31 @@ RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
     return *ended;
   }
   return EndRun(run, Outcome::Completed);
+}
+
+}  // namespace corvane::protocol
+
+namespace corvane::protocol {
+
+std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
+                                                 const firmware::Images& images,
+                                                 WindowOperations& window, RunObserver* observer) {
+  const Run run{link, images, window, ObserverOrNone(observer)};
+  link.CloseDevice();
+  const Connection connection = Connect(run);
+  link.CloseDevice();
+  if (const auto* ended = std::get_if<RunResult>(&connection)) {
+    return *ended;
+  }
+  const auto& identity = std::get<Identity>(connection);
+  const FrameHeader request = IdentityRequest();
+  return RemoteIdentity{{identity.reply[IdentityFlagByteA], identity.reply[IdentityFlagByteB],
+                         identity.reply[IdentityPathByteA], identity.reply[IdentityPathByteB]},
+                        identity.read.status == link::PipeStatus::Completed &&
+                            identity.read.count == IdentityReplySize &&
+                            identity.reply[0] == request[0] && identity.reply[1] == request[1],
+                        identity.CallsForLoader(images) ? UpdatePath::Loader : UpdatePath::Direct,
+                        identity.HeaderFlag(images)};
 }
 
 }  // namespace corvane::protocol

@@ -1,11 +1,14 @@
 // What the Start button runs: one whole update of the connected remote.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <variant>
 
 #include "firmware/images.h"
 #include "link/device_link.h"
 #include "protocol/outcome.h"
+#include "protocol/run_observer.h"
 #include "protocol/window_operations.h"
 
 namespace corvane::protocol {
@@ -15,10 +18,26 @@ namespace corvane::protocol {
 // gives it, with its cause where the system gave one. The link is closed
 // when it returns.
 RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
-                         WindowOperations& window);
+                         WindowOperations& window, RunObserver* observer = nullptr);
+
+// What a remote says of itself, and what an update would do with it.
+struct RemoteIdentity {
+  std::array<std::uint8_t, 4> bytes{};  // reply bytes 28, 29, 31 and 32
+  bool echoed = false;                  // a whole reply beginning AD FA
+  UpdatePath path = UpdatePath::Direct;
+  std::uint8_t headerFlag = 0;  // of the main image sent directly
+};
+
+// Probes and identifies the remote and writes nothing else; the link is
+// closed when it returns. How the run ended when it could not.
+std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
+                                                 const firmware::Images& images,
+                                                 WindowOperations& window,
+                                                 RunObserver* observer = nullptr);
 
 // Lets the tick count run more than `delay` ms past its first reading: the
-// first reading strictly past it ends the wait. Sleeps meanwhile.
-void TimeDelay(link::DeviceLink& link, std::int32_t delay);
+// first reading strictly past it ends the wait. Sleeps meanwhile, telling
+// `observer` about once a second what is left.
+void TimeDelay(link::DeviceLink& link, std::int32_t delay, RunObserver& observer);
 
 }  // namespace corvane::protocol

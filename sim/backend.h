@@ -51,6 +51,8 @@ class SimBackend final : public link::Backend {
   // appear beside it: decoys, a second remote.
   std::vector<std::string> listedBefore;
   std::vector<std::string> listedAfter;
+  // What a listing says of the remote.
+  std::string description = "simulated remote";
   // Called with the bytes of every write call: the first StartWrite on each
   // transfer file, however often the call tries.
   std::function<void(std::span<const std::uint8_t>)> onWriteCall;
@@ -65,6 +67,7 @@ class SimBackend final : public link::Backend {
 
   void VisitInterfaces(const link::Guid& interfaceClass,
                        const std::function<bool(std::string_view path)>& visit) override;
+  std::string DescribeInterface(std::string_view) override { return description; }
   link::Opened OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override;
   void ClosePipe(link::Handle file) override;
   void StartRead(link::Handle file, std::span<std::byte> into) override;

@@ -2,8 +2,9 @@
 
 namespace corvane::sim {
 
-DemoRemote::DemoRemote(const Scenario& scenario) : world_(clock_) {
+DemoRemote::DemoRemote(const Scenario& scenario, int number) : world_(clock_, number) {
   PaceLikeARealRemote(world_);
+  world_.backend.description = "simulated remote, scenario " + std::string(scenario.name);
   scenario.setUp(world_);
 }
 

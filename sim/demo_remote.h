@@ -15,8 +15,8 @@ inline constexpr std::string_view DefaultDemoScenario = "direct";
 
 class DemoRemote {
  public:
-  // Sets the scenario's world up.
-  explicit DemoRemote(const Scenario& scenario);
+  // Sets the scenario's world up, as the nth simulated remote.
+  explicit DemoRemote(const Scenario& scenario, int number = 1);
   DemoRemote(const DemoRemote&) = delete;
   DemoRemote& operator=(const DemoRemote&) = delete;
 

@@ -6,9 +6,17 @@ bool RemoteOnBus::Present(Millis now) {
   if (!present_ && now >= returnsAt_) {
     present_ = true;
     returnsAt_ = Never;
-    remote_.Restarted();
+    if (restarting_) {
+      remote_.Restarted();
+    }
   }
   return present_;
+}
+
+void RemoteOnBus::ArrivesAt(Millis when) {
+  SetPresent(false);
+  returnsAt_ = when;
+  restarting_ = false;
 }
 
 void RemoteOnBus::SetPresent(bool present) {
@@ -34,7 +42,8 @@ Presence RemoteOnBus::Written(std::span<const std::uint8_t> frame, Millis at) {
   if (answer.presence != Presence::Stays) {
     SetPresent(false);
     const auto& delay = remote_.restartDelayMs;
-    returnsAt_ = answer.presence == Presence::Restarts && delay ? at + *delay : Never;
+    restarting_ = answer.presence == Presence::Restarts;
+    returnsAt_ = restarting_ && delay ? at + *delay : Never;
   }
   return answer.presence;
 }

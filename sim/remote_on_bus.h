@@ -28,6 +28,8 @@ class RemoteOnBus {
   std::uint32_t Generation() const { return generation_; }
   // Pulled out or put back by hand.
   void SetPresent(bool present);
+  // Not there yet: plugged in at `when`, a remote that never left.
+  void ArrivesAt(Millis when);
 
   // How a write of `frame` goes: asked before the write starts.
   WriteBehaviour WriteFor(std::span<const std::uint8_t> frame) const;
@@ -60,6 +62,7 @@ class RemoteOnBus {
   SimRemote& remote_;
   bool present_ = true;
   Millis returnsAt_ = Never;
+  bool restarting_ = false;  // it left to restart, rather than to arrive later
   std::uint32_t generation_ = 0;
   std::deque<Reply> replies_;
   ReadMode mode_ = ReadMode::Replies;

@@ -16,6 +16,7 @@ constexpr std::uint32_t ShortWriteBy = 100;
 // flash block takes the remote around a tenth of a second.
 constexpr std::uint32_t RealWriteMs = 5;
 constexpr std::uint32_t RealProgrammingMs = 120;
+constexpr Millis LateArrivalMs = 2000;
 
 using Hook = std::optional<Answer>;
 
@@ -65,7 +66,7 @@ void RefuseOpen(World& w, link::CauseKind kind, int code, std::string_view text)
   w.backend.faults.refusal = {kind, code, std::string(text)};
 }
 
-constexpr std::array<Scenario, 27> AllScenarios{{
+constexpr std::array<Scenario, 28> AllScenarios{{
     {"direct", "conforming remote, identity 00 09 00 00: direct path, flag 0", [](World&) {}},
     {"direct-flagged", "identity 01 0A 00 00: direct path, flag 1",
      [](World& w) {
@@ -82,6 +83,8 @@ constexpr std::array<Scenario, 27> AllScenarios{{
        };
      }},
     {"no-remote", "no interface present", [](World& w) { w.backend.SetPresent(false); }},
+    {"arrives-late", "conforming remote, plugged in 2000 ms after the start",
+     [](World& w) { w.bus.ArrivesAt(LateArrivalMs); }},
     {"no-permission", "the remote is present, but this user may not open it",
      [](World& w) { RefuseOpen(w, link::CauseKind::PermissionDenied, 13, "Permission denied"); }},
     {"held-elsewhere", "the remote is present, but another program holds it",
@@ -219,7 +222,12 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-World::World(Clock& clock) : backend(clock, bus, std::string(RemoteInterfacePath)) {}
+std::string SimRemotePath(int number) {
+  return "\\\\?\\usb#vid_ec4b&pid_7a10#sim-" + std::to_string(number) +
+         "#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
+}
+
+World::World(Clock& clock, int number) : backend(clock, bus, SimRemotePath(number)) {}
 
 void PaceLikeARealRemote(World& world) {
   world.backend.timing.writeLatencyMs = RealWriteMs;
@@ -239,10 +247,11 @@ std::string ScenarioList() {
   return list;
 }
 
-std::string UnknownScenario(std::string_view program, std::string_view name) {
+std::string UnknownScenario(std::string_view program, std::string_view name,
+                            std::string_view listOption) {
   std::string text(program);
   text.append(": unknown scenario '").append(name).append("' (");
-  return text.append(program).append(" --list shows them)");
+  return text.append(program).append(" ").append(listOption).append(" shows them)");
 }
 
 const Scenario* FindScenario(std::string_view name) {

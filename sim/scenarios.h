@@ -17,13 +17,13 @@
 
 namespace corvane::sim {
 
-// How Windows reports the remote's interface: lower case, with braces.
-inline constexpr std::string_view RemoteInterfacePath =
-    "\\\\?\\usb#vid_ec4b&pid_7a10#5&2f1a3c&0&1#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
+// The interface path of the nth simulated remote, as Windows reports a
+// remote's: lower case, with braces; its id is SIM-n.
+std::string SimRemotePath(int number);
 
 // One remote plugged in on the simulated backend.
 struct World {
-  explicit World(Clock& clock);
+  explicit World(Clock& clock, int number = 1);
   SimRemote remote;
   RemoteOnBus bus{remote};
   SimBackend backend;
@@ -43,8 +43,10 @@ std::span<const Scenario> Scenarios();
 const Scenario* FindScenario(std::string_view name);
 // Every scenario's name and description, a line each, for a --list option.
 std::string ScenarioList();
-// What `program` says of a scenario name it does not know.
-std::string UnknownScenario(std::string_view program, std::string_view name);
+// What `program` says of a scenario name it does not know; `listOption`
+// lists them.
+std::string UnknownScenario(std::string_view program, std::string_view name,
+                            std::string_view listOption);
 
 // Everything one run left behind.
 struct ScenarioRun {

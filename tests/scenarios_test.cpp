@@ -41,6 +41,7 @@ const std::vector<Expected> Outcomes{
     {"loader", Outcome::Completed, {Loader, Main0}, 0, 31},
     {"own-number", Outcome::Completed, {Main0}, 0, 63},
     {"no-remote", Outcome::NoRemote, {}, 0, 0},
+    {"arrives-late", Outcome::NoRemote, {}, 0, 0},
     {"no-permission", Outcome::NoRemote, {}, 0, 0},
     {"held-elsewhere", Outcome::NoRemote, {}, 0, 0},
     {"probe-nak", Outcome::ProbeFailed, {}, 0, 1},
@@ -237,7 +238,8 @@ TEST(TimeDelay, SleepsUntilTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
     VirtualClock clock(c.tickStart, 0);
     World world(clock);
     link::DeviceLink link(world.backend);
-    TimeDelay(link, c.delay);
+    RunObserver quiet;
+    TimeDelay(link, c.delay, quiet);
     EXPECT_EQ(static_cast<std::int64_t>(clock.Now()), std::max(c.delay + 1, 0))
         << "start " << c.tickStart << ", delay " << c.delay;
   }

@@ -26,7 +26,8 @@ class TransferTest : public SimTestWorld {
   // Opens the link and shakes hands: a transfer follows the identity
   // exchange, and a new session makes the remote count attempts afresh.
   void Connect() {
-    EXPECT_TRUE(std::holds_alternative<Identity>(protocol::Connect({link, images, window})));
+    EXPECT_TRUE(
+        std::holds_alternative<Identity>(protocol::Connect({link, images, window, observer})));
     writes.clear();
     progress.clear();
   }
@@ -50,6 +51,7 @@ class TransferTest : public SimTestWorld {
   std::vector<std::int32_t> progress;
   std::vector<std::string> transcript;
   sim::RecordingWindow window{transcript};
+  RunObserver observer;
 };
 
 TEST_F(TransferTest, SplitsAnImageIntoNumberedBlocksTheRemoteReassembles) {

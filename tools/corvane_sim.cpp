@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   }
   const auto* scenario = corvane::sim::FindScenario(argument);
   if (scenario == nullptr) {
-    std::cerr << corvane::sim::UnknownScenario("corvane-sim", argument) << '\n';
+    std::cerr << corvane::sim::UnknownScenario("corvane-sim", argument, "--list") << '\n';
     return 2;
   }
   const auto images = corvane::firmware::Images::Embedded();

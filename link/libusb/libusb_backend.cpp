@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -123,6 +124,53 @@ void LibusbBackend::VisitInterfaces(const Guid& interfaceClass,
     const auto info = DescribeDevice(device);
     return info && visit(info->Path());
   });
+}
+
+std::string LibusbBackend::DescribeInterface(std::string_view path) {
+  std::string description(path);
+  if (walked_) {
+    walked_->ForEach([&](libusb_device* device) {
+      const auto info = DescribeDevice(device);
+      if (!info || !SameTextIgnoringCase(info->Path(), path)) {
+        return false;
+      }
+      char text[96];
+      std::snprintf(text, sizeof text, "USB %04X:%04X on bus %u port %s", info->vendor,
+                    info->product, unsigned{info->where.bus}, info->where.portPath.c_str());
+      description = text;
+      return true;
+    });
+  }
+  return description;
+}
+
+void LibusbBackend::WaitForArrival(std::uint32_t ms) {
+  if (context_ == nullptr || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0) {
+    Sleep(ms);
+    return;
+  }
+  // Any arrival wakes the wait: the caller looks for remotes afresh.
+  int arrived = 0;
+  const auto noted = [](libusb_context*, libusb_device*, libusb_hotplug_event, void* flag) {
+    *static_cast<int*>(flag) = 1;
+    return 1;  // once is enough: deregistered by libusb
+  };
+  libusb_hotplug_callback_handle callback = 0;
+  if (libusb_hotplug_register_callback(context_, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED,
+                                       LIBUSB_HOTPLUG_NO_FLAGS, LIBUSB_HOTPLUG_MATCH_ANY,
+                                       LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, noted,
+                                       &arrived, &callback) != LIBUSB_SUCCESS) {
+    Sleep(ms);
+    return;
+  }
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  for (auto now = Clock::now(); arrived == 0 && now < deadline; now = Clock::now()) {
+    timeval remaining = Timeval(deadline - now);
+    libusb_handle_events_timeout_completed(context_, &remaining, &arrived);
+  }
+  if (arrived == 0) {
+    libusb_hotplug_deregister_callback(context_, callback);
+  }
 }
 
 std::shared_ptr<LibusbBackend::Claim> LibusbBackend::ClaimAt(std::string_view interfacePath,

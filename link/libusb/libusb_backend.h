@@ -25,6 +25,10 @@ class LibusbBackend final : public Backend {
 
   void VisitInterfaces(const Guid& interfaceClass,
                        const std::function<bool(std::string_view path)>& visit) override;
+  // USB vendor:product, bus and port.
+  std::string DescribeInterface(std::string_view path) override;
+  // Hot-plug events wake it, where libusb has them.
+  void WaitForArrival(std::uint32_t ms) override;
   Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
   void ClosePipe(Handle file) override;
   void StartRead(Handle file, std::span<std::byte> into) override;

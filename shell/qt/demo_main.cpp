@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   }
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
-    std::cerr << corvane::sim::UnknownScenario(Program, name) << '\n';
+    std::cerr << corvane::sim::UnknownScenario(Program, name, "--list") << '\n';
     return 2;
   }
   const auto images = corvane::firmware::Images::Embedded();

@@ -1,21 +1,32 @@
-// corvane-flash: the updater in a terminal. Writes the firmware it carries
-// into the Corvane remote on the USB bus (or into a simulated one) and shows
-// the run's progress and its status text.
+// corvane-flash: the updater in a terminal, for people, service desks and
+// production lines. Writes the firmware it carries into the Corvane remotes
+// on the USB bus (or into simulated ones), saying what it does, and ends
+// with the run's status text and an exit status a script can act on.
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <variant>
+#include <vector>
 
 #include "firmware/images.h"
 #include "protocol/outcome.h"
+#include "protocol/update_run.h"
 #include "shell/cause_hint.h"
+#include "shell/keep_awake.h"
 #include "shell/terminal/console.h"
+#include "shell/terminal/json_events.h"
+#include "shell/terminal/line_writer.h"
+#include "shell/terminal/options.h"
+#include "shell/terminal/remotes.h"
+#include "shell/terminal/run_log.h"
 #include "shell/terminal/terminal_window.h"
-#include "shell/update_action.h"
-#include "sim/demo_remote.h"
-#include "sim/scenarios.h"
 
 #ifdef _WIN32
 #include "link/win32/win32_backend.h"
@@ -27,23 +38,19 @@ using SystemBackend = corvane::link::LibusbBackend;
 
 namespace {
 
+using corvane::link::CauseKind;
 using corvane::protocol::Outcome;
+using corvane::protocol::RunResult;
+namespace shell = corvane::shell;
 
 constexpr std::string_view Program = "corvane-flash";
 
 constexpr int CouldNotStart = 1;
 constexpr int BadArguments = 2;
-
-// A remote that is there but could not be opened, beside "no usb device".
-struct CauseStatus {
-  corvane::link::CauseKind cause;
-  int status;
-  std::string_view meaning;
-};
-constexpr std::array<CauseStatus, 2> CauseStatuses{{
-    {corvane::link::CauseKind::PermissionDenied, 8, "the remote may not be opened by this user"},
-    {corvane::link::CauseKind::HeldByAnotherProgram, 9, "another program holds the remote"},
-}};
+constexpr int NotBackAfterLoader = 10;
+// With no number, --wait waits this long between looks where the system
+// cannot tell of an arrival.
+constexpr std::uint32_t WaitPollMs = 250;
 
 struct OutcomeStatus {
   Outcome outcome;
@@ -73,31 +80,54 @@ static_assert(
     }(),
     "every outcome has one exit status");
 
-int StatusOf(const corvane::protocol::RunResult& result) {
-  if (result.outcome == Outcome::NoRemote) {
-    const auto* cause = std::ranges::find(CauseStatuses, result.cause.kind, &CauseStatus::cause);
-    if (cause != CauseStatuses.end()) {
-      return cause->status;
-    }
-  }
-  return std::ranges::find(ExitStatuses, result.outcome, &OutcomeStatus::outcome)->status;
-}
+// A remote that is there but could not be opened, beside "no usb device".
+struct CauseStatus {
+  CauseKind cause;
+  int status;
+  std::string_view meaning;
+};
+constexpr std::array<CauseStatus, 2> CauseStatuses{{
+    {CauseKind::PermissionDenied, 8, "the remote may not be opened by this user"},
+    {CauseKind::HeldByAnotherProgram, 9, "another program holds the remote"},
+}};
+
+constexpr std::string_view NeedsTheUpdateAgain =
+    "the remote did not come back after its loader was written: it needs the update again";
 
 void PrintHelp() {
-  std::cout << "usage: corvane-flash [--simulate SCENARIO | --list | --version | --help]\n"
+  std::cout << "usage: corvane-flash [OPTION]...\n"
                "\n"
                "Writes the firmware built into this program into the Corvane remote on the\n"
-               "USB bus, showing the progress and, as the last line, the run's status text.\n"
+               "USB bus, saying what it does (the remote found, the path, each phase) and\n"
+               "showing the progress. On success the status text is the last line on\n"
+               "standard output; a failure goes to standard error as\n"
+               "'corvane-flash: <status text>', with the cause and what to do where known.\n"
                "\n"
-               "  (no argument)        update the remote that is plugged in\n"
-               "  --simulate SCENARIO  update a simulated remote, at a real remote's pace\n"
-               "  --list               list the scenarios\n"
-               "  --version            print the version\n"
-               "  --help               print this help\n"
+               "  (no option)          update the one remote that is plugged in; with\n"
+               "                       several, list them and choose none\n"
+               "  -l, --list           list the remotes plugged in: the id --device takes,\n"
+               "                       then what the system says of it\n"
+               "      --info           probe and identify the remote, say what it reported\n"
+               "                       and which path an update would take; write nothing\n"
+               "      --device ID      update the remote with this id\n"
+               "      --all            update every remote plugged in, at once\n"
+               "      --wait[=SECONDS] wait for a remote to be plugged in first (for ever,\n"
+               "                       or at most SECONDS)\n"
+               "      --json           write JSON Lines on standard output, one object per\n"
+               "                       event (found, phase, progress, end); text goes to\n"
+               "                       standard error\n"
+               "      --log FILE       append a record of the run to FILE: every frame\n"
+               "                       written and reply read, with times, and the outcome\n"
+               "      --simulate S1,S2,...  plug in one simulated remote per scenario, at a\n"
+               "                       real remote's pace, instead of the USB bus\n"
+               "      --list-scenarios list the scenarios\n"
+               "  -V, --version        print the version\n"
+               "  -h, --help           print this help\n"
                "\n"
-               "Ctrl-C (or SIGTERM) stops a run, closing the link to the remote first.\n"
+               "Ctrl-C or SIGTERM stops a run, closing the link to the remote first.\n"
                "\n"
-               "exit status:\n";
+               "exit status (with --all, that of the first remote, in --list order, whose\n"
+               "update did not complete):\n";
   int listed = -1;
   for (const auto& [outcome, status] : ExitStatuses) {
     if (status != listed) {
@@ -107,34 +137,308 @@ void PrintHelp() {
     if (status == 0) {
       std::cout << "  " << CouldNotStart
                 << "    the firmware images built in are too short to send\n"
-                << "  " << BadArguments << "    bad arguments\n";
+                << "  " << BadArguments
+                << "    bad arguments, or several remotes and none chosen\n";
     }
   }
   for (const auto& [cause, status, meaning] : CauseStatuses) {
-    std::cout << "  " << status << "    " << meaning << '\n';
+    std::cout << "  " << status << "    no usb device: " << meaning << '\n';
   }
-  std::cout << "  130  interrupted by Ctrl-C\n"
+  std::cout << "  " << NotBackAfterLoader << "   " << NeedsTheUpdateAgain << "\n"
+            << "  130  interrupted by Ctrl-C\n"
             << "  143  ended by SIGTERM\n";
 }
 
-enum class Hint { Help, ListAndHelp };
-
-int BadArgument(const std::string& problem, Hint hint = Hint::Help) {
-  std::cerr << Program << ": " << problem << " (try " << Program
-            << (hint == Hint::ListAndHelp ? " --list or --help)\n" : " --help)\n");
+int BadArgument(const std::string& problem) {
+  std::cerr << Program << ": " << problem << " (try " << Program << " --help)\n";
   return BadArguments;
 }
 
-// One update through `backend`, shown on standard output, with the cause
-// and what to do on standard error where the remote could not be opened.
-// Gives the exit status; the link is closed when this returns.
-int Update(corvane::link::Backend& backend, const corvane::firmware::Images& images) {
-  corvane::protocol::RunResult result;
-  const int interrupted = corvane::shell::RunStoppable([&](std::stop_token stop) {
-    using Style = corvane::shell::TerminalWindow::Style;
-    corvane::shell::TerminalWindow window(
-        std::cout, corvane::shell::OutputIsTerminal() ? Style::Live : Style::Lines, stop);
-    result = corvane::shell::UpdateKeptAwake(backend, images, Program, window, stop);
+// What every run of this program shares.
+struct Setting {
+  const shell::Options& options;
+  const corvane::firmware::Images& images;
+  shell::LineWriter& out;    // standard output
+  shell::LineWriter& err;    // standard error
+  shell::LineWriter& notes;  // what a run does: out, or err under --json
+  shell::RunLog* log;
+  bool several;  // more than one run at once
+};
+
+// Everything a run shows, passed on: the terminal, the JSON events and the
+// log. Remembers the phase it is in.
+class Shown final : public corvane::protocol::WindowOperations,
+                    public corvane::protocol::RunObserver {
+ public:
+  Shown(shell::TerminalWindow& terminal, shell::JsonEvents* json, shell::RunLog* log)
+      : terminal_(terminal), json_(json), log_(log) {}
+
+  void SetStatusText(std::string_view) override {}
+  void SetProgressMin(float min) override {
+    terminal_.SetProgressMin(min);
+    if (json_ != nullptr) {
+      json_->SetProgressMin(min);
+    }
+  }
+  void SetProgressMax(float max) override {
+    terminal_.SetProgressMax(max);
+    if (json_ != nullptr) {
+      json_->SetProgressMax(max);
+    }
+  }
+  void SetProgressValue(float value) override {
+    terminal_.SetProgressValue(value);
+    if (json_ != nullptr) {
+      json_->SetProgressValue(value);
+    }
+  }
+  void CloseWindow() override {}
+
+  void Found(std::string_view devicePath) override {
+    terminal_.Found(devicePath);
+    if (json_ != nullptr) {
+      json_->Found(devicePath);
+    }
+    if (log_ != nullptr) {
+      log_->Remote(corvane::link::RemoteId(devicePath), devicePath);
+    }
+  }
+  void PathChosen(corvane::protocol::UpdatePath path) override {
+    terminal_.PathChosen(path);
+    if (json_ != nullptr) {
+      json_->PathChosen(path);
+    }
+  }
+  void PhaseStarted(corvane::protocol::Phase phase) override {
+    // The end of a run is no phase a remote can be left in.
+    if (phase != corvane::protocol::Phase::End) {
+      phase_ = phase;
+    }
+    terminal_.PhaseStarted(phase);
+    if (json_ != nullptr) {
+      json_->PhaseStarted(phase);
+    }
+  }
+  void Pausing(std::uint32_t remainingMs) override { terminal_.Pausing(remainingMs); }
+
+  std::optional<corvane::protocol::Phase> phase() const { return phase_; }
+
+ private:
+  shell::TerminalWindow& terminal_;
+  shell::JsonEvents* json_;
+  shell::RunLog* log_;
+  std::optional<corvane::protocol::Phase> phase_;
+};
+
+int StatusOf(Outcome outcome) {
+  return std::ranges::find(ExitStatuses, outcome, &OutcomeStatus::outcome)->status;
+}
+
+int StatusOf(const RunResult& result, const Shown& shown) {
+  if (result.outcome == Outcome::NoRemote) {
+    if (shown.phase() == corvane::protocol::Phase::Pause) {
+      return NotBackAfterLoader;
+    }
+    const auto* cause = std::ranges::find(CauseStatuses, result.cause.kind, &CauseStatus::cause);
+    if (cause != CauseStatuses.end()) {
+      return cause->status;
+    }
+  }
+  return StatusOf(result.outcome);
+}
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  for (const std::uint8_t byte : bytes) {
+    char two[4];
+    std::snprintf(two, sizeof two, "%s%02X", text.empty() ? "" : " ", byte);
+    text += two;
+  }
+  return text;
+}
+
+// Says how a run ended: on success the status text on standard output, on
+// failure on standard error with what to do. Gives the exit status.
+int Tell(const Setting& setting, const std::string& prefix, const RunResult& result,
+         const Shown& shown) {
+  const int status = StatusOf(result, shown);
+  const std::string_view text = corvane::protocol::EndingOf(result.outcome).text;
+  if (result.outcome == Outcome::Completed) {
+    (setting.options.json ? setting.err : setting.out).Line(prefix + std::string(text));
+    return status;
+  }
+  const std::string name = std::string(Program) + ": " + prefix;
+  setting.err.Line(name + std::string(text));
+  if (status == NotBackAfterLoader) {
+    setting.err.Line(name + std::string(NeedsTheUpdateAgain));
+  } else if (const std::string_view hint = shell::CauseHint(result.cause.kind); !hint.empty()) {
+    setting.err.Line(name + std::string(hint) + " (" + result.cause.text + ")");
+  }
+  return status;
+}
+
+// One run, to the remote with `id` (whatever remote is found when empty),
+// through a link of its own. Gives the exit status it calls for.
+int RunOne(const Setting& setting, const std::string& id, corvane::link::Backend& backend,
+           std::stop_token stop) {
+  const std::string prefix = setting.several ? id + ": " : "";
+  using Style = shell::TerminalWindow::Style;
+  const Style style = setting.options.json        ? Style::NoProgress
+                      : setting.several           ? Style::Lines
+                      : shell::OutputIsTerminal() ? Style::Live
+                                                  : Style::Lines;
+  shell::TerminalWindow terminal(setting.notes, style, prefix, stop);
+  std::optional<shell::JsonEvents> json;
+  if (setting.options.json) {
+    json.emplace(setting.out, setting.several ? id : "");
+  }
+  Shown shown(terminal, json ? &*json : nullptr, setting.log);
+  corvane::link::DeviceLink link(backend, stop, id);
+  if (setting.log != nullptr) {
+    const std::string logged = id.empty() ? "-" : id;
+    link.SetTrace([&setting, logged](auto direction, auto bytes, const auto& result) {
+      setting.log->Transfer(logged, direction, bytes, result);
+    });
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  RunResult result{Outcome::Completed, {}};
+  if (setting.options.info) {
+    const auto identified = corvane::protocol::Identify(link, setting.images, shown, &shown);
+    if (const auto* ended = std::get_if<RunResult>(&identified)) {
+      result = *ended;
+    } else {
+      const auto& identity = std::get<corvane::protocol::RemoteIdentity>(identified);
+      const bool loader = identity.path == corvane::protocol::UpdatePath::Loader;
+      setting.notes.Line(prefix + "identity bytes 28, 29, 31, 32: " + Hex(identity.bytes) +
+                         (identity.echoed ? " (the reply echoes the request)"
+                                          : " (the reply does not echo the request)"));
+      setting.notes.Line(prefix + (loader ? "an update would take the loader path"
+                                          : "an update would take the direct path, header flag " +
+                                                std::to_string(identity.headerFlag)));
+      if (json) {
+        json->Identified(identity);
+      }
+    }
+  } else {
+    result = corvane::protocol::UpdateFirmware(link, setting.images, shown, &shown);
+  }
+  if (stop.stop_requested()) {
+    return 0;  // the interrupt's status is the program's
+  }
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - start)
+                           .count();
+  const int status = setting.options.info && result.outcome == Outcome::Completed
+                         ? 0
+                         : Tell(setting, prefix, result, shown);
+  if (json) {
+    json->End(result, status, elapsed);
+  }
+  if (setting.log != nullptr) {
+    setting.log->Ended(id.empty() ? "-" : id, result, status);
+  }
+  return status;
+}
+
+// Waits for a remote to be plugged in, at most `ms` (for ever: WaitForEver).
+void WaitForRemote(shell::Remotes& remotes, std::uint32_t ms, shell::LineWriter& notes,
+                   std::stop_token stop) {
+  if (!remotes.List().empty()) {
+    return;
+  }
+  notes.Line(ms == shell::WaitForEver ? "waiting for a remote to be plugged in"
+                                      : "waiting for a remote to be plugged in, at most " +
+                                            std::to_string(ms / 1000) + " s");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!stop.stop_requested() && remotes.List().empty()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (ms != shell::WaitForEver && left <= 0) {
+      return;
+    }
+    remotes.WaitForArrival(ms == shell::WaitForEver
+                               ? WaitPollMs
+                               : static_cast<std::uint32_t>(std::min<long long>(left, WaitPollMs)));
+  }
+}
+
+void PrintList(const std::vector<corvane::link::ListedRemote>& listed, shell::LineWriter& out) {
+  std::size_t width = 2;
+  for (const auto& remote : listed) {
+    width = std::max(width, remote.id.size());
+  }
+  for (const auto& remote : listed) {
+    out.Line(remote.id + std::string(width + 2 - remote.id.size(), ' ') + remote.description);
+  }
+}
+
+// Runs the update (or the identification) of each remote chosen, at once,
+// and gives the program's exit status.
+int Run(const shell::Options& options, shell::Remotes& remotes,
+        const corvane::firmware::Images& images) {
+  shell::LineWriter out(std::cout);
+  shell::LineWriter err(std::cerr);
+  std::optional<shell::RunLog> log;
+  if (!options.logFile.empty()) {
+    log.emplace(options.logFile, std::string(Program) + ' ' + CORVANE_VERSION);
+    if (!log->IsOpen()) {
+      std::cerr << Program << ": cannot write the log " << options.logFile << '\n';
+      return CouldNotStart;
+    }
+  }
+  std::vector<int> statuses;
+  const int interrupted = shell::RunStoppable([&](std::stop_token stop) {
+    shell::LineWriter& notes = options.json ? err : out;
+    if (options.waitMs) {
+      WaitForRemote(remotes, *options.waitMs, notes, stop);
+    }
+    const auto listed = remotes.List();
+    if (options.list) {
+      if (listed.empty()) {
+        err.Line(std::string(corvane::protocol::EndingOf(Outcome::NoRemote).text));
+        statuses = {StatusOf(Outcome::NoRemote)};
+      }
+      PrintList(listed, out);
+      return;
+    }
+    std::vector<std::string> ids;
+    if (options.all) {
+      for (const auto& remote : listed) {
+        ids.push_back(remote.id);
+      }
+    } else if (!options.device.empty()) {
+      ids.push_back(options.device);
+    } else if (listed.size() > 1) {
+      err.Line(std::string(Program) + ": several remotes are plugged in:");
+      PrintList(listed, err);
+      err.Line(std::string(Program) +
+               ": choose one with --device ID, or update them all with --all");
+      statuses = {BadArguments};
+      return;
+    } else if (listed.size() == 1) {
+      ids.push_back(listed.front().id);
+    }
+    if (ids.empty()) {
+      ids.emplace_back();  // the run finds none, and says so
+    }
+    const Setting setting{options, images, out, err, notes, log ? &*log : nullptr, ids.size() > 1};
+    // The computer stays up while any remote is written.
+    std::optional<shell::KeepAwake> awake;
+    if (!options.info && !listed.empty()) {
+      awake.emplace(Program);
+    }
+    statuses.assign(ids.size(), 0);
+    std::vector<std::thread> others;
+    for (std::size_t i = 1; i < ids.size(); ++i) {
+      others.emplace_back(
+          [&, i] { statuses[i] = RunOne(setting, ids[i], remotes.BackendFor(ids[i]), stop); });
+    }
+    statuses[0] = RunOne(setting, ids[0], remotes.BackendFor(ids[0]), stop);
+    for (auto& other : others) {
+      other.join();
+    }
   });
   if (interrupted != 0) {
     std::cerr << Program
@@ -142,60 +446,47 @@ int Update(corvane::link::Backend& backend, const corvane::firmware::Images& ima
                  "update again.\n";
     return interrupted;
   }
-  const std::string_view hint = corvane::shell::CauseHint(result.cause.kind);
-  if (result.outcome == Outcome::NoRemote && !hint.empty()) {
-    std::cerr << Program << ": " << hint << " (" << result.cause.text << ")\n";
-  }
-  return StatusOf(result);
+  const auto failed = std::ranges::find_if(statuses, [](int status) { return status != 0; });
+  return failed == statuses.end() ? 0 : *failed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const corvane::sim::Scenario* scenario = nullptr;
-  if (argc > 1) {
-    const std::string_view option = argv[1];
-    constexpr std::array<std::string_view, 4> Options{"--help", "--version", "--list",
-                                                      "--simulate"};
-    if (std::ranges::find(Options, option) == Options.end()) {
-      return BadArgument((option.starts_with('-') ? "unknown option '" : "unexpected argument '") +
-                         std::string(option) + "'");
-    }
-    const int operands = option == "--simulate" ? 1 : 0;
-    if (option == "--simulate" && argc < 3) {
-      return BadArgument("--simulate needs a scenario", Hint::ListAndHelp);
-    }
-    if (argc > 2 + operands) {
-      return BadArgument("unexpected argument '" + std::string(argv[2 + operands]) + "'");
-    }
-    if (option == "--help") {
-      PrintHelp();
-      return 0;
-    }
-    if (option == "--version") {
-      std::cout << Program << ' ' << CORVANE_VERSION << '\n';
-      return 0;
-    }
-    if (option == "--list") {
-      std::cout << corvane::sim::ScenarioList();
-      return 0;
-    }
-    scenario = corvane::sim::FindScenario(argv[2]);
-    if (scenario == nullptr) {
-      std::cerr << corvane::sim::UnknownScenario(Program, argv[2]) << '\n';
+  const auto read = shell::ReadOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (const auto* problem = std::get_if<std::string>(&read)) {
+    return BadArgument(*problem);
+  }
+  const auto& options = std::get<shell::Options>(read);
+  if (options.help) {
+    PrintHelp();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << Program << ' ' << CORVANE_VERSION << '\n';
+    return 0;
+  }
+  if (options.listScenarios) {
+    std::cout << corvane::sim::ScenarioList();
+    return 0;
+  }
+  std::vector<const corvane::sim::Scenario*> scenarios;
+  for (const std::string& name : options.simulate) {
+    scenarios.push_back(corvane::sim::FindScenario(name));
+    if (scenarios.back() == nullptr) {
+      std::cerr << corvane::sim::UnknownScenario(Program, name, "--list-scenarios") << '\n';
       return BadArguments;
     }
   }
-
   const auto images = corvane::firmware::Images::Embedded();
   if (!images) {
     std::cerr << Program << ": " << corvane::firmware::ImagesRefused << '\n';
     return CouldNotStart;
   }
-  if (scenario != nullptr) {
-    corvane::sim::DemoRemote remote(*scenario);
-    return Update(remote.backend(), *images);
+  if (!scenarios.empty()) {
+    shell::SimulatedRemotes remotes(scenarios);
+    return Run(options, remotes, *images);
   }
-  SystemBackend system;
-  return Update(system, *images);
+  shell::SystemRemotes<SystemBackend> remotes;
+  return Run(options, remotes, *images);
 }

@@ -2,94 +2,111 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
+
+#include "link/device_link.h"
+#include "protocol/frames.h"
 
 namespace corvane::shell {
 namespace {
 
 constexpr int BarWidth = 30;
 
-std::string TimeLeft(double seconds) {
+std::string MinutesAndSeconds(double seconds) {
   const auto whole = static_cast<long long>(std::ceil(seconds));
   const long long rest = whole % 60;
-  std::string text = std::to_string(whole / 60);
-  text += rest < 10 ? ":0" : ":";
-  text += std::to_string(rest);
-  text += " left";
-  return text;
+  return std::to_string(whole / 60) + (rest < 10 ? ":0" : ":") + std::to_string(rest);
+}
+
+// Blocks are what takes the remote time, whatever their size.
+double Blocks(double bytes) {
+  return std::ceil(bytes / protocol::MaxPayload);
 }
 
 }  // namespace
 
-bool TerminalWindow::Showing() const {
-  return !closed_ && !statusShown_ && !stop_.stop_requested();
-}
+TerminalWindow::TerminalWindow(LineWriter& out, Style style, std::string prefix,
+                               std::stop_token stop, Clock clock)
+    : out_(out),
+      style_(style),
+      prefix_(std::move(prefix)),
+      stop_(std::move(stop)),
+      clock_(std::move(clock)) {}
 
-void TerminalWindow::SetStatusText(std::string_view text) {
-  EndLiveLine();
-  if (!Showing()) {
-    return;
+void TerminalWindow::Note(std::string_view text) {
+  if (Showing()) {
+    out_.Line(prefix_ + std::string(text));
   }
-  out_ << text << '\n' << std::flush;
-  statusShown_ = true;
 }
 
-void TerminalWindow::CloseWindow() {
-  EndLiveLine();
-  closed_ = true;
+void TerminalWindow::Found(std::string_view devicePath) {
+  Note("found remote " + link::RemoteId(devicePath));
+}
+
+void TerminalWindow::PathChosen(protocol::UpdatePath path) {
+  Note(path == protocol::UpdatePath::Loader ? "path: loader image, restart, then main image"
+                                            : "path: main image");
+}
+
+void TerminalWindow::PhaseStarted(protocol::Phase phase) {
+  switch (phase) {
+    case protocol::Phase::Loader:
+      Note("sending the loader image");
+      break;
+    case protocol::Phase::Pause:
+      last_.reset();  // the pause is no block's time
+      Note("waiting for the remote to restart");
+      break;
+    case protocol::Phase::Main:
+      last_.reset();
+      Note("sending the main image");
+      break;
+    default:
+      break;
+  }
+}
+
+void TerminalWindow::Pausing(std::uint32_t remainingMs) {
+  if (Showing() && style_ == Style::Live) {
+    out_.Redraw(prefix_ + "restart pause: " + MinutesAndSeconds(remainingMs / 1000.0) + " left");
+  }
+}
+
+std::optional<double> TerminalWindow::SecondsLeft(double done, double total) {
+  const auto now = clock_();
+  if (last_ && done > last_->done) {
+    blocksTimed_ += Blocks(done - last_->done);
+    secondsTimed_ += std::chrono::duration<double>(now - last_->at).count();
+  }
+  last_ = Seen{done, now};
+  if (blocksTimed_ <= 0) {
+    return std::nullopt;
+  }
+  return Blocks(total - done) * secondsTimed_ / blocksTimed_;
 }
 
 void TerminalWindow::SetProgressValue(float value) {
-  if (!Showing()) {
-    EndLiveLine();
-    return;
-  }
   const double total = std::max(0.0, static_cast<double>(max_) - min_);
   const double done = std::clamp(static_cast<double>(value) - min_, 0.0, total);
-  const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
-  if (style_ == Style::Lines) {
-    out_ << "progress " << std::llround(done) << '/' << std::llround(total) << ' ' << percent
-         << "%\n"
-         << std::flush;
+  // Value 0 after a run is the bar emptied, no progress.
+  if (!Showing() || style_ == Style::NoProgress || done == 0) {
     return;
   }
-  DrawLive(done, total, percent);
-}
-
-void TerminalWindow::DrawLive(double done, double total, int percent) {
-  const Clock::time_point now = Clock::now();
-  if (!first_) {
-    first_.emplace(done, now);
+  const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+  const std::string counts =
+      std::to_string(std::llround(done)) + '/' + std::to_string(std::llround(total));
+  const std::optional<double> left = SecondsLeft(done, total);
+  if (style_ == Style::Lines) {
+    out_.Line(prefix_ + "progress " + counts + ' ' + std::to_string(percent) + '%');
+    return;
   }
-  std::string line = "[";
-  const auto filled = total > 0 ? static_cast<int>(done * BarWidth / total) : 0;
-  line.append(static_cast<std::size_t>(filled), '#');
-  line.append(static_cast<std::size_t>(BarWidth - filled), '-');
-  line += "] ";
-  line += std::to_string(std::llround(done));
-  line += '/';
-  line += std::to_string(std::llround(total));
-  line += " bytes ";
-  line += std::to_string(percent);
-  line += '%';
-  const double seconds = std::chrono::duration<double>(now - first_->second).count();
-  const double sent = done - first_->first;
-  if (seconds > 0 && sent > 0) {
-    line += "  ";
-    line += TimeLeft((total - done) * seconds / sent);
+  std::string line = prefix_ + '[';
+  const auto filled = total > 0 ? static_cast<std::size_t>(done * BarWidth / total) : 0;
+  line.append(filled, '#').append(BarWidth - filled, '-');
+  line += "] " + counts + " bytes " + std::to_string(percent) + '%';
+  if (left) {
+    line += "  " + MinutesAndSeconds(*left) + " left";
   }
-  // Blanks over what is left of a longer line drawn before.
-  const std::size_t width = line.size();
-  line.append(liveWidth_ > width ? liveWidth_ - width : 0, ' ');
-  out_ << '\r' << line << std::flush;
-  liveWidth_ = width;
-}
-
-void TerminalWindow::EndLiveLine() {
-  if (liveWidth_ > 0) {
-    out_ << '\n' << std::flush;
-    liveWidth_ = 0;
-  }
+  out_.Redraw(line);
 }
 
 }  // namespace corvane::shell

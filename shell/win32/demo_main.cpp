@@ -46,7 +46,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       __argc == 2 ? std::string_view(__argv[1]) : corvane::sim::DefaultDemoScenario;
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
-    return Usage(corvane::sim::UnknownScenario(Program, name));
+    return Usage(corvane::sim::UnknownScenario(Program, name, "--list"));
   }
   const auto images = corvane::firmware::Images::Embedded();
   if (!images) {

@@ -29,7 +29,6 @@ constexpr const char* RootHubDescriptors =
     "12010002090001406b1d020000010000000109021900010100e0000904000001090000000705810304000c";
 constexpr const char* HubDescriptors =
     "1201000209000140e305080600010000000109021900010100e0000904000001090000000705810301000c";
-constexpr const char* RemoteSyspath = "/devices/usb1/1-1/1-1.4";
 constexpr int FirstRemoteDevice = 3;  // after the root hub and the hub
 constexpr unsigned char BulkOut = 0x01;
 constexpr unsigned char BulkIn = 0x81;
@@ -93,13 +92,15 @@ void Complete(UMockdevIoctlClient* client, int error) {
 
 }  // namespace
 
-UsbRemoteTestbed::UsbRemoteTestbed(sim::SimRemote& remote)
-    : onBus_(remote), testbed_(NewTestbed()), handler_(umockdev_ioctl_base_new()) {
+UsbRemoteTestbed::UsbRemoteTestbed(const std::vector<sim::SimRemote*>& remotes)
+    : testbed_(NewTestbed()), handler_(umockdev_ioctl_base_new()) {
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
   Add(testbed_, "/devices/usb1", 1, "0", "1d6b", "0002", RootHubDescriptors);
   Add(testbed_, "/devices/usb1/1-1", 2, "1", "05e3", "0608", HubDescriptors);
   // Before the thread starts: a throwing plug must not leave it joinable.
-  PlugLocked();
+  for (sim::SimRemote* remote : remotes) {
+    PlugLocked(slots_.emplace_back(*remote, "1." + std::to_string(4 - slots_.size())));
+  }
   restarts_ = std::thread([this] { RunRestarts(); });
 }
 
@@ -111,7 +112,9 @@ UsbRemoteTestbed::~UsbRemoteTestbed() {
   restartChanged_.notify_all();
   restarts_.join();
   OverrideFilePermissions(true);
-  Unplug();
+  for (std::size_t remote = 0; remote < slots_.size(); ++remote) {
+    Unplug(remote);
+  }
   // Nodes stay answered after an unplug, so that what was open on them
   // fails as on a real bus.
   for (int device = FirstRemoteDevice; device <= deviceNumber_; ++device) {
@@ -122,67 +125,86 @@ UsbRemoteTestbed::~UsbRemoteTestbed() {
   g_object_unref(testbed_);
 }
 
-void UsbRemoteTestbed::Unplug() {
+void UsbRemoteTestbed::Unplug(std::size_t remote) {
   std::lock_guard lock(mutex_);
-  onBus_.SetPresent(false);
-  UnplugLocked();
+  slots_[remote].onBus.SetPresent(false);
+  UnplugLocked(slots_[remote]);
 }
 
-void UsbRemoteTestbed::PlugLocked() {
-  devnode_ = "/dev/" + Node(++deviceNumber_);
-  generation_ = onBus_.Generation();
-  DropUrbs();  // left by a node that is gone and no longer reaped
+UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds(std::size_t remote) {
+  std::lock_guard lock(mutex_);
+  const Slot& slot = slots_[remote];
+  const auto urbs = std::count_if(urbs_.begin(), urbs_.end(),
+                                  [&slot](const Urb& urb) { return urb.slot == &slot; });
+  return {slot.claimed, static_cast<std::size_t>(urbs), slot.opensMade, slot.claimsMade};
+}
+
+void UsbRemoteTestbed::PlugLocked(Slot& slot) {
+  DropUrbs(slot.devnode);  // left by a node that is gone and no longer reaped
+  slot.devnode = "/dev/" + Node(++deviceNumber_);
+  slot.generation = slot.onBus.Generation();
   // The handler is in place before the add uevent tells libusb the node is
   // there.
-  if (!umockdev_testbed_attach_ioctl(testbed_, devnode_.c_str(), handler_, nullptr)) {
-    throw std::runtime_error("umockdev: cannot attach to " + devnode_);
+  if (!umockdev_testbed_attach_ioctl(testbed_, slot.devnode.c_str(), handler_, nullptr)) {
+    throw std::runtime_error("umockdev: cannot attach to " + slot.devnode);
   }
-  Add(testbed_, RemoteSyspath, deviceNumber_, "1.4", "ec4b", "7a10", RemoteDescriptors);
+  Add(testbed_, slot.Syspath(), deviceNumber_, slot.port.c_str(), "ec4b", "7a10",
+      RemoteDescriptors);
 }
 
-void UsbRemoteTestbed::UnplugLocked() {
-  if (!devnode_.empty()) {
-    const std::string full = std::string("/sys") + RemoteSyspath;
+void UsbRemoteTestbed::UnplugLocked(Slot& slot) {
+  if (!slot.devnode.empty()) {
+    const std::string full = "/sys" + slot.Syspath();
     umockdev_testbed_uevent(testbed_, full.c_str(), "remove");
     umockdev_testbed_remove_device(testbed_, full.c_str());
-    devnode_.clear();
-    claimed_ = 0;
+    slot.devnode.clear();
+    slot.claimed = 0;
   }
 }
 
 void UsbRemoteTestbed::RefuseAccess() {
   gchar* root = umockdev_testbed_get_root_dir(testbed_);
-  chmod((std::string(root) + devnode_).c_str(), 0);
+  chmod((std::string(root) + slots_.front().devnode).c_str(), 0);
   g_free(root);
   OverrideFilePermissions(false);
 }
 
 void UsbRemoteTestbed::HoldForAnotherProgram() {
   std::lock_guard lock(mutex_);
-  heldElsewhere_ = true;
+  slots_.front().heldElsewhere = true;
 }
 
 void UsbRemoteTestbed::RunRestarts() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     const sim::Millis now = clock_.Now();
-    const bool present = onBus_.Present(now);
-    if (present == devnode_.empty()) {
-      present ? PlugLocked() : UnplugLocked();
-    } else if (!present && onBus_.ReturnsAt() != sim::Never) {
-      restartChanged_.wait_for(lock, std::chrono::milliseconds(onBus_.ReturnsAt() - now));
+    sim::Millis next = sim::Never;
+    for (Slot& slot : slots_) {
+      const bool present = slot.onBus.Present(now);
+      if (present == slot.devnode.empty()) {
+        present ? PlugLocked(slot) : UnplugLocked(slot);
+      }
+      if (!present) {
+        next = std::min(next, slot.onBus.ReturnsAt());
+      }
+    }
+    if (next != sim::Never) {
+      restartChanged_.wait_for(lock, std::chrono::milliseconds(next - std::min(next, now)));
     } else {
       restartChanged_.wait(lock);
     }
   }
 }
 
-void UsbRemoteTestbed::DropUrbs() {
-  for (Urb& urb : urbs_) {
+void UsbRemoteTestbed::DropUrbs(const std::string& devnode) {
+  std::erase_if(urbs_, [&devnode](Urb& urb) {
+    if (!devnode.empty() && urb.devnode != devnode) {
+      return false;
+    }
     umockdev_ioctl_data_unref(urb.buffer);
     umockdev_ioctl_data_unref(urb.urb);
-  }
-  urbs_.clear();
+    return true;
+  });
 }
 
 gboolean UsbRemoteTestbed::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -194,7 +216,11 @@ gboolean UsbRemoteTestbed::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* clie
 bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
   const gulong request = umockdev_ioctl_client_get_request(client);
-  if (devnode_ != umockdev_ioctl_client_get_devnode(client) || generation_ != onBus_.Generation()) {
+  const std::string devnode = umockdev_ioctl_client_get_devnode(client);
+  const auto live = std::find_if(slots_.begin(), slots_.end(), [&devnode](const Slot& slot) {
+    return slot.devnode == devnode && slot.generation == slot.onBus.Generation();
+  });
+  if (live == slots_.end()) {
     // As the kernel does for a device that went away: its URBs are still
     // given back, every other request finds no device.
     if (request == USBDEVFS_REAPURBNDELAY) {
@@ -206,7 +232,7 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
   }
   switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
-      ++opensMade_;  // libusb asks once for every open of the node
+      ++live->opensMade;  // libusb asks once for every open of the node
       UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
       const std::uint32_t offered = USBDEVFS_CAP_BULK_CONTINUATION |
                                     USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
@@ -217,20 +243,20 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
-      if (heldElsewhere_) {
+      if (live->heldElsewhere) {
         Complete(client, EBUSY);
         return true;
       }
-      ++claimed_;
-      ++claimsMade_;
+      ++live->claimed;
+      ++live->claimsMade;
       Complete(client, 0);
       return true;
     case USBDEVFS_RELEASEINTERFACE:
-      --claimed_;
+      --live->claimed;
       Complete(client, 0);
       return true;
     case USBDEVFS_SUBMITURB:
-      Submit(client, arg);
+      Submit(client, arg, *live);
       return true;
     case USBDEVFS_REAPURBNDELAY:
       Reap(client, arg, true);
@@ -243,7 +269,7 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
   }
 }
 
-void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, Slot& slot) {
   UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
   const usbdevfs_urb& urb = UrbOf(urbData);
   if (urb.type != USBDEVFS_URB_TYPE_BULK || (urb.endpoint != BulkOut && urb.endpoint != BulkIn) ||
@@ -255,7 +281,7 @@ void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* ar
   urbs_.push_back({urbData,
                    umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
                                                static_cast<gsize>(urb.buffer_length), nullptr),
-                   urb.endpoint == BulkOut});
+                   &slot, slot.devnode, urb.endpoint == BulkOut});
   Complete(client, 0);
 }
 
@@ -277,18 +303,19 @@ bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
     fields.actual_length = fields.buffer_length;
     const std::span<const std::uint8_t> frame(urb.buffer->data,
                                               static_cast<std::size_t>(fields.buffer_length));
-    if (onBus_.Written(frame, now) != sim::Presence::Stays) {
+    if (urb.slot->onBus.Written(frame, now) != sim::Presence::Stays) {
       restartChanged_.notify_all();
     }
     return true;
   }
-  const sim::RemoteOnBus::NextRead next = onBus_.Next();
+  sim::RemoteOnBus& onBus = urb.slot->onBus;
+  const sim::RemoteOnBus::NextRead next = onBus.Next();
   switch (next.kind) {
     case sim::RemoteOnBus::ReadKind::Reply: {
       if (next.readyAt > now) {
         return false;
       }
-      std::vector<std::uint8_t> bytes = onBus_.TakeReply();
+      std::vector<std::uint8_t> bytes = onBus.TakeReply();
       const auto room = static_cast<std::size_t>(fields.buffer_length);
       const std::size_t delivered = std::min(room, bytes.size());
       umockdev_ioctl_data_update(urb.buffer, 0, bytes.data(), static_cast<gint>(delivered));
@@ -311,8 +338,9 @@ bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
 
 void UsbRemoteTestbed::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present) {
   const sim::Millis now = clock_.Now();
+  const std::string devnode = umockdev_ioctl_client_get_devnode(client);
   for (auto it = urbs_.begin(); it != urbs_.end(); ++it) {
-    if (!Finish(*it, now, present)) {
+    if (it->devnode != devnode || !Finish(*it, now, present)) {
       continue;
     }
     const Urb done = *it;

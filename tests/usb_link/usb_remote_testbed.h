@@ -1,9 +1,10 @@
-// A simulated Corvane remote on a simulated USB bus, for programs run under
-// umockdev-wrapper: the remote EC4B:7A10 sits on bus 1, port 1.4 (behind a
-// hub), with one vendor-class (0xFF) interface (bulk OUT 0x01, bulk IN 0x81).
-// Its usbdevfs node is answered, on umockdev's handler thread, by a
-// SimRemote; libusb in this process finds it like a real device, through
-// sysfs, udev and its device node.
+// Simulated Corvane remotes on a simulated USB bus, for programs run under
+// umockdev-wrapper: each remote EC4B:7A10 sits on bus 1 behind a hub, the
+// first at port 1.4, the second at 1.3, with one vendor-class (0xFF)
+// interface (bulk OUT 0x01, bulk IN 0x81). Their usbdevfs nodes are
+// answered, on umockdev's handler thread, by SimRemotes; libusb in this
+// process (and in the programs it starts) finds them like real devices,
+// through sysfs, udev and their device nodes.
 #pragma once
 
 #include <umockdev.h>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/clock.h"
 #include "sim/remote_on_bus.h"
@@ -21,13 +23,15 @@ namespace corvane::usbtest {
 
 class UsbRemoteTestbed {
  public:
-  // Presents `remote`, plugged in. Needs the umockdev-wrapper environment.
-  explicit UsbRemoteTestbed(sim::SimRemote& remote);
+  // Presents the remotes, plugged in. Needs the umockdev-wrapper
+  // environment. Every call below is about the first remote unless told.
+  explicit UsbRemoteTestbed(sim::SimRemote& remote) : UsbRemoteTestbed({&remote}) {}
+  explicit UsbRemoteTestbed(const std::vector<sim::SimRemote*>& remotes);
   ~UsbRemoteTestbed();
   UsbRemoteTestbed(const UsbRemoteTestbed&) = delete;
   UsbRemoteTestbed& operator=(const UsbRemoteTestbed&) = delete;
 
-  void Unplug();
+  void Unplug(std::size_t remote = 0);
   // From now on the remote's node refuses to be opened, as for a user
   // without the udev rule. Root keeps its override of file permissions in
   // other threads, so for root this holds in the calling thread only.
@@ -36,11 +40,11 @@ class UsbRemoteTestbed {
   // when another program holds the remote.
   void HoldForAnotherProgram();
 
-  // Runs `use` with the remote while its handler is held off.
+  // Runs `use` with a remote while the handler is held off.
   template <typename Use>
-  auto WithRemote(Use use) {
+  auto WithRemote(Use use, std::size_t remote = 0) {
     std::lock_guard lock(mutex_);
-    return use(static_cast<const sim::SimRemote&>(onBus_.remote()));
+    return use(static_cast<const sim::SimRemote&>(slots_[remote].onBus.remote()));
   }
 
   // What the host holds on the remote's node: claimed interfaces and URBs
@@ -52,47 +56,55 @@ class UsbRemoteTestbed {
     int opensMade = 0;
     int claimsMade = 0;
   };
-  HostHolds Holds() {
-    std::lock_guard lock(mutex_);
-    return {claimed_, urbs_.size(), opensMade_, claimsMade_};
-  }
+  HostHolds Holds(std::size_t remote = 0);
 
  private:
+  // One remote and what the host holds of it.
+  struct Slot {
+    Slot(sim::SimRemote& remote, std::string hubPort) : onBus(remote), port(std::move(hubPort)) {}
+    std::string Syspath() const { return "/devices/usb1/1-1/1-" + port; }
+
+    sim::RemoteOnBus onBus;
+    std::string port;
+    std::string devnode;           // empty while unplugged
+    std::uint32_t generation = 0;  // the bus's, when the node was plugged
+    int claimed = 0;
+    int opensMade = 0;
+    int claimsMade = 0;
+    bool heldElsewhere = false;
+  };
   struct Urb {
     UMockdevIoctlData* urb = nullptr;
     UMockdevIoctlData* buffer = nullptr;
+    Slot* slot = nullptr;
+    std::string devnode;  // the node it was submitted on
     bool toDevice = false;
     bool discarded = false;
   };
 
-  void PlugLocked();
-  void UnplugLocked();
+  void PlugLocked(Slot& slot);
+  void UnplugLocked(Slot& slot);
   // Follows the remote's own leaving and coming back.
   void RunRestarts();
 
   // The usbdevfs requests libusb's Linux backend makes, mutex held.
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
   bool Handle(UMockdevIoctlClient* client);
-  void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+  void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, Slot& slot);
   void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present);
   void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   // Fills the URB's status and length if it can be given back now.
   bool Finish(Urb& urb, sim::Millis now, bool present);
-  void DropUrbs();
+  // Gives up the URBs submitted on `devnode`; all of them when empty.
+  void DropUrbs(const std::string& devnode = {});
 
   std::mutex mutex_;
   sim::RealClock clock_;
-  sim::RemoteOnBus onBus_;
+  std::deque<Slot> slots_;
   UMockdevTestbed* testbed_;
   UMockdevIoctlBase* handler_;
-  std::string devnode_;           // empty while unplugged
-  int deviceNumber_ = 2;          // the last one given
-  std::uint32_t generation_ = 0;  // the bus's, when the node was plugged
+  int deviceNumber_ = 2;  // the last one given
   std::deque<Urb> urbs_;
-  int claimed_ = 0;
-  int opensMade_ = 0;
-  int claimsMade_ = 0;
-  bool heldElsewhere_ = false;
 
   // Restarts run on their own thread: umockdev's handler thread must not
   // wait for itself.

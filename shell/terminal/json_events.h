@@ -1,0 +1,46 @@
+// A run as JSON Lines, one object per event, for scripts: "found", "phase",
+// "progress" and, last, "end". With an id, every object carries it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "protocol/outcome.h"
+#include "protocol/run_observer.h"
+#include "protocol/update_run.h"
+#include "protocol/window_operations.h"
+#include "shell/terminal/line_writer.h"
+
+namespace corvane::shell {
+
+class JsonEvents final : public protocol::WindowOperations, public protocol::RunObserver {
+ public:
+  JsonEvents(LineWriter& out, std::string id) : out_(out), id_(std::move(id)) {}
+
+  void SetStatusText(std::string_view) override {}
+  void SetProgressMin(float min) override { min_ = min; }
+  void SetProgressMax(float max) override { max_ = max; }
+  void SetProgressValue(float value) override;
+  void CloseWindow() override {}
+
+  void Found(std::string_view devicePath) override;
+  void PathChosen(protocol::UpdatePath path) override { path_ = path; }
+  void PhaseStarted(protocol::Phase phase) override;
+
+  // What the remote said of itself, for --info.
+  void Identified(const protocol::RemoteIdentity& identity);
+  // The last event: how the run ended, with the program's exit status.
+  void End(const protocol::RunResult& result, int exitStatus, std::int64_t elapsedMs);
+
+ private:
+  template <typename Object>
+  void Emit(Object object);
+
+  LineWriter& out_;
+  std::string id_;
+  float min_ = 0;
+  float max_ = 0;
+  protocol::UpdatePath path_ = protocol::UpdatePath::Direct;
+};
+
+}  // namespace corvane::shell

@@ -1,0 +1,94 @@
+#include "shell/terminal/run_log.h"
+
+#include <iomanip>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/utsname.h>
+#endif
+
+namespace corvane::shell {
+namespace {
+
+std::string System() {
+#ifdef _WIN32
+  return "Windows";
+#else
+  utsname names{};
+  if (uname(&names) != 0) {
+    return "an unknown system";
+  }
+  return std::string(names.sysname) + ' ' + names.release + ' ' + names.machine;
+#endif
+}
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  static constexpr char Digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const std::uint8_t byte : bytes) {
+    text += Digits[byte >> 4];
+    text += Digits[byte & 0x0F];
+  }
+  return text;
+}
+
+std::string Ending(const link::PipeResult& result) {
+  switch (result.status) {
+    case link::PipeStatus::Completed:
+      return result.count == 0 ? "nothing" : "";
+    case link::PipeStatus::TimedOut:
+      return "timed out";
+    case link::PipeStatus::NotAttempted:
+      return "not attempted";
+    case link::PipeStatus::Failed:
+      break;
+  }
+  return "failed" + (result.cause.text.empty() ? "" : " (" + result.cause.text + ")");
+}
+
+}  // namespace
+
+RunLog::RunLog(const std::string& file, std::string_view program)
+    : out_(file, std::ios::app | std::ios::binary) {
+  out_ << "# " << program << " on " << System() << '\n' << std::flush;
+}
+
+void RunLog::Line(std::string_view id, std::string_view text) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start_)
+                      .count();
+  const std::lock_guard lock(mutex_);
+  out_ << std::setw(7) << ms << ' ' << id << ' ' << text << '\n' << std::flush;
+}
+
+void RunLog::Remote(std::string_view id, std::string_view devicePath) {
+  Line(id, "remote " + std::string(devicePath));
+}
+
+void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction,
+                      std::span<const std::uint8_t> bytes, const link::PipeResult& result) {
+  std::string text = direction == link::DeviceLink::Direction::Write ? "write " : "read ";
+  // A write's bytes are what was asked to go, so a short one shows its count.
+  if (result.status == link::PipeStatus::Completed && result.count > 0) {
+    text += Hex(bytes);
+    if (direction == link::DeviceLink::Direction::Write && result.count != bytes.size()) {
+      text += " (" + std::to_string(result.count) + " of " + std::to_string(bytes.size()) +
+              " bytes written)";
+    }
+  } else {
+    text += Ending(result);
+  }
+  Line(id, text);
+}
+
+void RunLog::Ended(std::string_view id, const protocol::RunResult& result, int exitStatus) {
+  std::string text = "outcome " + std::string(protocol::EndingOf(result.outcome).text) +
+                     " (exit status " + std::to_string(exitStatus) + ")";
+  if (!result.cause.text.empty()) {
+    text += ", cause: " + result.cause.text;
+  }
+  Line(id, text);
+}
+
+}  // namespace corvane::shell

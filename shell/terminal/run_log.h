@@ -1,0 +1,39 @@
+// The record --log appends for support: the version and the system, then,
+// for each run, the remote's id and path, every frame written and reply
+// read as hex with the milliseconds since the start, every time-out, and
+// the outcome. Nothing beyond the run's own data.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "link/device_link.h"
+#include "protocol/outcome.h"
+
+namespace corvane::shell {
+
+class RunLog {
+ public:
+  // Appends to `file`, starting with a line naming `program`.
+  RunLog(const std::string& file, std::string_view program);
+  bool IsOpen() const { return out_.is_open() && out_.good(); }
+
+  void Remote(std::string_view id, std::string_view devicePath);
+  void Transfer(std::string_view id, link::DeviceLink::Direction direction,
+                std::span<const std::uint8_t> bytes, const link::PipeResult& result);
+  void Ended(std::string_view id, const protocol::RunResult& result, int exitStatus);
+
+ private:
+  void Line(std::string_view id, std::string_view text);
+
+  std::mutex mutex_;
+  std::ofstream out_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace corvane::shell
