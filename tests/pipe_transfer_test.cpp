@@ -133,7 +133,9 @@ TEST_F(PipeTransferTest, OpenFailsWholeWithItsCauseAndATransferWhoseFileWillNotO
   backend.faults.fails = [](sim::Call call, std::string_view) { return call == sim::Call::Open; };
   std::array<std::uint8_t, 1> buffer{};
   EXPECT_TRUE(link.ReadPipe(buffer, 1000).NothingRead());
-  EXPECT_EQ(link.WritePipe(Probe, 200).status, PipeStatus::NotAttempted);
+  const PipeResult write = link.WritePipe(Probe, 200);
+  EXPECT_EQ(write.status, PipeStatus::NotAttempted);
+  EXPECT_EQ(write.count, 0u);
   EXPECT_EQ(backend.OpenFiles(), 2) << "only the held pipes";
 }
 

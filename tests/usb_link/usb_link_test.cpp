@@ -108,6 +108,8 @@ TEST_F(UsbLink, OneEnumerationOneOpenAndOneClaimServeAWholeConnection) {
     EXPECT_EQ(link.ReadPipe(reply, 2000).count, 1u);
     EXPECT_EQ(reply[0], 0xF6);
   }
+  std::array<std::uint8_t, 8> nothing{};
+  EXPECT_EQ(link.ReadPipe(nothing, 100).status, link::PipeStatus::TimedOut) << "on the tick count";
   EXPECT_EQ(deviceListsTaken - listsBefore, 1);
   EXPECT_EQ(bus.Holds().opensMade, 1);
   EXPECT_EQ(bus.Holds().claimsMade, 1);
