@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -11,22 +10,23 @@
 namespace corvane::firmware {
 namespace {
 
-std::vector<std::uint8_t> CommittedFile(const char* name) {
-  std::ifstream in(std::filesystem::path(CORVANE_FIRMWARE_DIR) / name, std::ios::binary);
+std::vector<std::uint8_t> ImageFile(const char* name) {
+  std::ifstream in(name, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(Images, AreTheCommittedFilesByteForByteWithAValidRecord) {
+TEST(Images, AreTheFilesTheBuildWasGivenByteForByteWithAValidRecord) {
   const struct {
     int id;
     const char* file;
     std::size_t size;
-  } cases[] = {{MainImageId, "main.bin", 78336}, {LoaderImageId, "loader.bin", 17408}};
+  } cases[] = {{MainImageId, CORVANE_MAIN_IMAGE_FILE, 78336},
+               {LoaderImageId, CORVANE_LOADER_IMAGE_FILE, 17408}};
   static_assert(MainImageSize == 78336 && LoaderImageSize == 17408);
   for (const auto& c : cases) {
     const auto embedded = EmbeddedImage(c.id);
     ASSERT_EQ(embedded.size(), c.size) << c.file;
-    EXPECT_TRUE(std::ranges::equal(embedded, CommittedFile(c.file))) << c.file;
+    EXPECT_TRUE(std::ranges::equal(embedded, ImageFile(c.file))) << c.file;
     // The record's last byte is the low byte of the sum of the others.
     const auto record = embedded.subspan<ImageInfoOffset, ImageInfoSize>();
     EXPECT_EQ(ImageInfoSum(record), record.back()) << c.file;

@@ -1,10 +1,12 @@
-// corvane-updater-demo [SCENARIO | --list]: the updater window with a
-// simulated remote plugged in, at a real remote's pace. No hardware needed.
+// corvane-updater-demo [SCENARIO | --list | --help | --version]: the
+// updater window with a simulated remote plugged in, at a real remote's
+// pace. No hardware needed.
 
 #include <QApplication>
 #include <iostream>
 #include <string_view>
 
+#include "shell/program_info.h"
 #include "shell/qt/updater_window.h"
 #include "shell/update_action.h"
 #include "sim/demo_remote.h"
@@ -14,8 +16,10 @@ namespace {
 
 constexpr std::string_view Program = "corvane-updater-demo";
 
+constexpr std::string_view Arguments = "[SCENARIO | --list]";
+
 int Usage() {
-  std::cerr << "usage: corvane-updater-demo [SCENARIO | --list]\n";
+  std::cerr << "usage: corvane-updater-demo " << Arguments << '\n';
   return 2;
 }
 
@@ -30,6 +34,17 @@ int main(int argc, char** argv) {
   const std::string_view name = argc == 2 ? argv[1] : corvane::sim::DefaultDemoScenario;
   if (name == "--list") {
     std::cout << corvane::sim::ScenarioList();
+    return 0;
+  }
+  if (name == "--help" || name == "-h") {
+    std::cout << corvane::shell::WindowProgramHelp(
+        Program, Arguments,
+        "Opens the updater window with a simulated remote plugged in (scenario direct\n"
+        "unless another is named), at a real remote's pace. --list lists the scenarios.");
+    return 0;
+  }
+  if (name == "--version" || name == "-V") {
+    std::cout << corvane::shell::VersionText(Program);
     return 0;
   }
   const auto* scenario = corvane::sim::FindScenario(name);

@@ -80,7 +80,12 @@ UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
     : start_(std::move(start)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
-  setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
+  // Every size, so that desktops pick a sharp one rather than scale 16 pixels.
+  QIcon icon(QStringLiteral(":/corvane.png"));
+  for (const int size : {24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/corvane-%1.png").arg(size));
+  }
+  setWindowIcon(icon);
   // A close box, and no minimize or maximize button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -169,7 +174,7 @@ void UpdaterWindow::RunUpdate() {
 }
 
 void UpdaterWindow::ShowCause(const protocol::RunResult& result) {
-  const std::string_view hint = CauseHint(result.cause.kind);
+  const std::string hint = CauseHint(result.cause.kind);
   if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind) ||
       hint.empty()) {
     return;
@@ -177,7 +182,6 @@ void UpdaterWindow::ShowCause(const protocol::RunResult& result) {
   // Not modal: Exit and the close box still end the program at once.
   auto* box =
       new QMessageBox(QMessageBox::Warning, Text(CauseTitle), Text(hint), QMessageBox::Ok, this);
-  box->setObjectName(QStringLiteral("CauseBox"));
   box->setInformativeText(Text(result.cause.text));
   box->setWindowModality(Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -13,12 +13,14 @@ namespace corvane::shell {
 
 class LineWriter {
  public:
-  explicit LineWriter(std::ostream& out) : out_(out) {}
+  // C's streams rather than iostreams keep the Windows program small.
+  explicit LineWriter(std::FILE* out) : out_(out) {}
 
   void Line(std::string_view text) {
     const std::lock_guard lock(mutex_);
     EndRedrawn();
-    out_ << text << '\n' << std::flush;
+    Put(text);
+    Put("\n");
   }
 
   // Draws `text` over the line drawn in place before, if any.
@@ -27,19 +29,23 @@ class LineWriter {
     std::string line(text);
     // Blanks over what is left of a longer line drawn before.
     line.append(redrawn_ > text.size() ? redrawn_ - text.size() : 0, ' ');
-    out_ << '\r' << line << std::flush;
+    Put("\r" + line);
     redrawn_ = text.size();
   }
 
  private:
+  void Put(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fflush(out_);
+  }
   void EndRedrawn() {
     if (redrawn_ > 0) {
-      out_ << '\n';
+      Put("\n");
       redrawn_ = 0;
     }
   }
 
-  std::ostream& out_;
+  std::FILE* out_;
   std::mutex mutex_;
   std::size_t redrawn_ = 0;  // the width of the line drawn in place, 0 when none
 };

@@ -7,7 +7,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +19,7 @@
 #include "protocol/update_run.h"
 #include "shell/cause_hint.h"
 #include "shell/keep_awake.h"
+#include "shell/program_info.h"
 #include "shell/terminal/console.h"
 #include "shell/terminal/json_events.h"
 #include "shell/terminal/line_writer.h"
@@ -94,63 +94,74 @@ constexpr std::array<CauseStatus, 2> CauseStatuses{{
 constexpr std::string_view NeedsTheUpdateAgain =
     "the remote did not come back after its loader was written: it needs the update again";
 
+// What a terminal shows; C's streams keep the Windows program small.
+void Print(std::FILE* out, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
 void PrintHelp() {
-  std::cout << "usage: corvane-flash [OPTION]...\n"
-               "\n"
-               "Writes the firmware built into this program into the Corvane remote on the\n"
-               "USB bus, saying what it does (the remote found, the path, each phase) and\n"
-               "showing the progress. On success the status text is the last line on\n"
-               "standard output; a failure goes to standard error as\n"
-               "'corvane-flash: <status text>', with the cause and what to do where known.\n"
-               "\n"
-               "  (no option)          update the one remote that is plugged in; with\n"
-               "                       several, list them and choose none\n"
-               "  -l, --list           list the remotes plugged in: the id --device takes,\n"
-               "                       then what the system says of it\n"
-               "      --info           probe and identify the remote, say what it reported\n"
-               "                       and which path an update would take; write nothing\n"
-               "      --device ID      update the remote with this id\n"
-               "      --all            update every remote plugged in, at once\n"
-               "      --wait[=SECONDS] wait for a remote to be plugged in first (for ever,\n"
-               "                       or at most SECONDS)\n"
-               "      --json           write JSON Lines on standard output, one object per\n"
-               "                       event (found, phase, progress, end); text goes to\n"
-               "                       standard error\n"
-               "      --log FILE       append a record of the run to FILE: every frame\n"
-               "                       written and reply read, with times, and the outcome\n"
-               "      --simulate S1,S2,...  plug in one simulated remote per scenario, at a\n"
-               "                       real remote's pace, instead of the USB bus\n"
-               "      --list-scenarios list the scenarios\n"
-               "  -V, --version        print the version\n"
-               "  -h, --help           print this help\n"
-               "\n"
-               "Ctrl-C or SIGTERM stops a run, closing the link to the remote first.\n"
-               "\n"
-               "exit status (with --all, that of the first remote, in --list order, whose\n"
-               "update did not complete):\n";
+  std::string help =
+      "usage: corvane-flash [OPTION]...\n"
+      "\n"
+      "Writes the firmware built into this program into the Corvane remote on the\n"
+      "USB bus, saying what it does (the remote found, the path, each phase) and\n"
+      "showing the progress. On success the status text is the last line on\n"
+      "standard output; a failure goes to standard error as\n"
+      "'corvane-flash: <status text>', with the cause and what to do where known.\n"
+      "\n"
+      "  (no option)          update the one remote that is plugged in; with\n"
+      "                       several, list them and choose none\n"
+      "  -l, --list           list the remotes plugged in: the id --device takes,\n"
+      "                       then what the system says of it\n"
+      "      --info           probe and identify the remote, say what it reported\n"
+      "                       and which path an update would take; write nothing\n"
+      "      --device ID      update the remote with this id\n"
+      "      --all            update every remote plugged in, at once\n"
+      "      --wait[=SECONDS] wait for a remote to be plugged in first (for ever,\n"
+      "                       or at most SECONDS)\n"
+      "      --json           write JSON Lines on standard output, one object per\n"
+      "                       event (found, phase, progress, end); text goes to\n"
+      "                       standard error\n"
+      "      --log FILE       append a record of the run to FILE: every frame\n"
+      "                       written and reply read, with times, and the outcome\n"
+      "      --simulate S1,S2,...  plug in one simulated remote per scenario, at a\n"
+      "                       real remote's pace, instead of the USB bus\n"
+      "      --list-scenarios list the scenarios\n"
+      "  -V, --version        print the version\n"
+      "  -h, --help           print this help\n"
+      "\n"
+      "Ctrl-C or SIGTERM stops a run, closing the link to the remote first.\n"
+      "\n"
+      "exit status (with --all, that of the first remote, in --list order, whose\n"
+      "update did not complete):\n";
+  const auto line = [&help](int status, std::string_view meaning) {
+    const std::string number = std::to_string(status);
+    help += "  " + number + std::string(5 - number.size(), ' ');
+    help.append(meaning).append("\n");
+  };
   int listed = -1;
   for (const auto& [outcome, status] : ExitStatuses) {
     if (status != listed) {
-      std::cout << "  " << status << "    " << corvane::protocol::EndingOf(outcome).text << '\n';
+      line(status, corvane::protocol::EndingOf(outcome).text);
       listed = status;
     }
     if (status == 0) {
-      std::cout << "  " << CouldNotStart
-                << "    the firmware images built in are too short to send\n"
-                << "  " << BadArguments
-                << "    bad arguments, or several remotes and none chosen\n";
+      line(CouldNotStart, "the log cannot be written");
+      line(BadArguments, "bad arguments, or several remotes and none chosen");
     }
   }
   for (const auto& [cause, status, meaning] : CauseStatuses) {
-    std::cout << "  " << status << "    no usb device: " << meaning << '\n';
+    line(status, "no usb device: " + std::string(meaning));
   }
-  std::cout << "  " << NotBackAfterLoader << "   " << NeedsTheUpdateAgain << "\n"
-            << "  130  interrupted by Ctrl-C\n"
-            << "  143  ended by SIGTERM\n";
+  line(NotBackAfterLoader, NeedsTheUpdateAgain);
+  line(130, "interrupted by Ctrl-C");
+  line(143, "ended by SIGTERM");
+  Print(stdout, help);
 }
 
 int BadArgument(const std::string& problem) {
-  std::cerr << Program << ": " << problem << " (try " << Program << " --help)\n";
+  Print(stderr,
+        std::string(Program) + ": " + problem + " (try " + std::string(Program) + " --help)\n");
   return BadArguments;
 }
 
@@ -271,8 +282,8 @@ int Tell(const Setting& setting, const std::string& prefix, const RunResult& res
   setting.err.Line(name + std::string(text));
   if (status == NotBackAfterLoader) {
     setting.err.Line(name + std::string(NeedsTheUpdateAgain));
-  } else if (const std::string_view hint = shell::CauseHint(result.cause.kind); !hint.empty()) {
-    setting.err.Line(name + std::string(hint) + " (" + result.cause.text + ")");
+  } else if (const std::string hint = shell::CauseHint(result.cause.kind); !hint.empty()) {
+    setting.err.Line(name + hint + " (" + result.cause.text + ")");
   }
   return status;
 }
@@ -378,13 +389,13 @@ void PrintList(const std::vector<corvane::link::ListedRemote>& listed, shell::Li
 // and gives the program's exit status.
 int Run(const shell::Options& options, shell::Remotes& remotes,
         const corvane::firmware::Images& images) {
-  shell::LineWriter out(std::cout);
-  shell::LineWriter err(std::cerr);
+  shell::LineWriter out(stdout);
+  shell::LineWriter err(stderr);
   std::optional<shell::RunLog> log;
   if (!options.logFile.empty()) {
     log.emplace(options.logFile, std::string(Program) + ' ' + CORVANE_VERSION);
     if (!log->IsOpen()) {
-      std::cerr << Program << ": cannot write the log " << options.logFile << '\n';
+      err.Line(std::string(Program) + ": cannot write the log " + options.logFile);
       return CouldNotStart;
     }
   }
@@ -441,9 +452,9 @@ int Run(const shell::Options& options, shell::Remotes& remotes,
     }
   });
   if (interrupted != 0) {
-    std::cerr << Program
-              << ": interrupted; the link to the remote is closed. The remote may need the "
-                 "update again.\n";
+    err.Line(std::string(Program) +
+             ": interrupted; the link to the remote is closed. The remote may need the update "
+             "again.");
     return interrupted;
   }
   const auto failed = std::ranges::find_if(statuses, [](int status) { return status != 0; });
@@ -463,24 +474,25 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::cout << Program << ' ' << CORVANE_VERSION << '\n';
+    Print(stdout, shell::VersionText(Program));
     return 0;
   }
   if (options.listScenarios) {
-    std::cout << corvane::sim::ScenarioList();
+    Print(stdout, corvane::sim::ScenarioList());
     return 0;
   }
   std::vector<const corvane::sim::Scenario*> scenarios;
   for (const std::string& name : options.simulate) {
     scenarios.push_back(corvane::sim::FindScenario(name));
     if (scenarios.back() == nullptr) {
-      std::cerr << corvane::sim::UnknownScenario(Program, name, "--list-scenarios") << '\n';
+      Print(stderr, corvane::sim::UnknownScenario(Program, name, "--list-scenarios") + "\n");
       return BadArguments;
     }
   }
   const auto images = corvane::firmware::Images::Embedded();
   if (!images) {
-    std::cerr << Program << ": " << corvane::firmware::ImagesRefused << '\n';
+    Print(stderr,
+          std::string(Program) + ": " + std::string(corvane::firmware::ImagesRefused) + "\n");
     return CouldNotStart;
   }
   if (!scenarios.empty()) {

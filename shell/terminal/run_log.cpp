@@ -1,7 +1,5 @@
 #include "shell/terminal/run_log.h"
 
-#include <iomanip>
-
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -50,8 +48,12 @@ std::string Ending(const link::PipeResult& result) {
 }  // namespace
 
 RunLog::RunLog(const std::string& file, std::string_view program)
-    : out_(file, std::ios::app | std::ios::binary) {
-  out_ << "# " << program << " on " << System() << '\n' << std::flush;
+    : out_(std::fopen(file.c_str(), "ab")) {
+  if (out_) {
+    std::fprintf(out_.get(), "# %.*s on %s\n", static_cast<int>(program.size()), program.data(),
+                 System().c_str());
+    std::fflush(out_.get());
+  }
 }
 
 void RunLog::Line(std::string_view id, std::string_view text) {
@@ -59,7 +61,9 @@ void RunLog::Line(std::string_view id, std::string_view text) {
                       std::chrono::steady_clock::now() - start_)
                       .count();
   const std::lock_guard lock(mutex_);
-  out_ << std::setw(7) << ms << ' ' << id << ' ' << text << '\n' << std::flush;
+  std::fprintf(out_.get(), "%7lld %.*s %.*s\n", static_cast<long long>(ms),
+               static_cast<int>(id.size()), id.data(), static_cast<int>(text.size()), text.data());
+  std::fflush(out_.get());
 }
 
 void RunLog::Remote(std::string_view id, std::string_view devicePath) {

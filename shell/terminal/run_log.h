@@ -6,7 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -21,7 +22,7 @@ class RunLog {
  public:
   // Appends to `file`, starting with a line naming `program`.
   RunLog(const std::string& file, std::string_view program);
-  bool IsOpen() const { return out_.is_open() && out_.good(); }
+  bool IsOpen() const { return out_ != nullptr; }
 
   void Remote(std::string_view id, std::string_view devicePath);
   void Transfer(std::string_view id, link::DeviceLink::Direction direction,
@@ -31,8 +32,11 @@ class RunLog {
  private:
   void Line(std::string_view id, std::string_view text);
 
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
   std::mutex mutex_;
-  std::ofstream out_;
+  std::unique_ptr<std::FILE, Closer> out_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

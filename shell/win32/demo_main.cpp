@@ -1,12 +1,15 @@
-// corvane-updater-demo.exe [SCENARIO]: the updater window with a simulated
-// remote on the real clock, at a real remote's pace, so that a whole update
-// can be watched. The scenario is one of corvane-sim's; direct by default.
+// corvane-updater-demo.exe [SCENARIO | --help | --version]: the updater
+// window with a simulated remote on the real clock, at a real remote's pace,
+// so that a whole update can be watched. The scenario is one of
+// corvane-sim's; direct by default.
 
 #include <cstdlib>  // __argc, __argv
 #include <string>
 #include <string_view>
 
+#include "shell/program_info.h"
 #include "shell/update_action.h"
+#include "shell/win32/program_text.h"
 #include "shell/win32/updater_window.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
@@ -16,23 +19,19 @@ namespace {
 constexpr int UsageStatus = 2;
 constexpr std::string_view Program = "corvane-updater-demo";
 
-// On the console that started the demo; in a message box when there is none.
 void Complain(const std::string& text) {
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  DWORD written = 0;
-  if (error == nullptr || error == INVALID_HANDLE_VALUE ||
-      !WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
-    MessageBoxA(nullptr, text.c_str(), "corvane-updater-demo", MB_OK | MB_ICONERROR);
-  }
+  corvane::shell::win32::Say(Program, text, true);
+}
+
+std::string UsageText() {
+  std::string text = "usage: corvane-updater-demo [SCENARIO]   (default ";
+  text += corvane::sim::DefaultDemoScenario;
+  text += ")\nscenarios:\n";
+  return text + corvane::sim::ScenarioList();
 }
 
 int Usage(std::string_view problem) {
-  std::string text(problem);
-  text += "\nusage: corvane-updater-demo [SCENARIO]   (default ";
-  text += corvane::sim::DefaultDemoScenario;
-  text += ")\nscenarios:\n";
-  text += corvane::sim::ScenarioList();
-  Complain(text);
+  Complain(std::string(problem) + "\n" + UsageText());
   return UsageStatus;
 }
 
@@ -44,6 +43,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   const std::string_view name =
       __argc == 2 ? std::string_view(__argv[1]) : corvane::sim::DefaultDemoScenario;
+  if (corvane::shell::win32::AnsweredHelpOrVersion(Program, name, UsageText(),
+                                                   corvane::shell::VersionText(Program))) {
+    return 0;
+  }
   const auto* scenario = corvane::sim::FindScenario(name);
   if (scenario == nullptr) {
     return Usage(corvane::sim::UnknownScenario(Program, name, "--list"));

@@ -1,13 +1,26 @@
 // corvane-updater.exe: the updater window over the remote's USB driver. It
-// takes no command line.
+// takes no command line beyond --help and --version.
 
+#include <cstdlib>  // __argc, __argv
 #include <string>
 
 #include "link/win32/win32_backend.h"
+#include "shell/program_info.h"
 #include "shell/update_action.h"
+#include "shell/win32/program_text.h"
 #include "shell/win32/updater_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (__argc == 2 &&
+      corvane::shell::win32::AnsweredHelpOrVersion(
+          "corvane-updater", __argv[1],
+          corvane::shell::WindowProgramHelp(
+              "corvane-updater", "",
+              "Opens the updater window: plug the Corvane remote in, press Start, and read\n"
+              "the status line. corvane-flash does the same from a command prompt."),
+          corvane::shell::VersionText("corvane-updater"))) {
+    return 0;
+  }
   const auto images = corvane::firmware::Images::Embedded();
   if (!images) {
     const std::string text(corvane::firmware::ImagesRefused);

@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <regex>
-#include <sstream>
 
 namespace corvane::shell {
 namespace {
@@ -27,8 +28,11 @@ std::optional<int> LastTimeLeft(const std::string& text) {
 }
 
 TEST(TerminalWindow, CountsDownThePauseAndLeavesItOutOfTheTimeLeft) {
-  std::ostringstream shown;
-  LineWriter out(shown);
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  const auto shown = [&] { return std::string(buffer, size); };
+  LineWriter out(stream);
   Ticks now{};
   TerminalWindow window(out, TerminalWindow::Style::Live, "", {}, [&] { return now; });
   // Blocks take about a second each, unevenly; the loader's five, then the
@@ -43,7 +47,7 @@ TEST(TerminalWindow, CountsDownThePauseAndLeavesItOutOfTheTimeLeft) {
       window.PhaseStarted(protocol::Phase::Pause);
       for (std::uint32_t left = 8001; left > 0; left = left > 1000 ? left - 1000 : 0) {
         window.Pausing(left);
-        const std::string text = shown.str();
+        const std::string text = shown();
         EXPECT_NE(text.rfind("restart pause: 0:0" + std::to_string((left + 999) / 1000) + " left"),
                   std::string::npos)
             << left;
@@ -60,7 +64,7 @@ TEST(TerminalWindow, CountsDownThePauseAndLeavesItOutOfTheTimeLeft) {
     for (int later = block + 1; later <= blocks; ++later) {
       truth += blockTime(later);
     }
-    const auto left = LastTimeLeft(shown.str());
+    const auto left = LastTimeLeft(shown());
     if (block == 1) {
       EXPECT_FALSE(left) << "no block's time is known yet";
       continue;
@@ -69,6 +73,8 @@ TEST(TerminalWindow, CountsDownThePauseAndLeavesItOutOfTheTimeLeft) {
     // Shown in whole seconds, rounded up.
     EXPECT_LE(std::abs(*left - truth.count()), 0.2 * truth.count() + 1) << "after block " << block;
   }
+  std::fclose(stream);
+  std::free(buffer);
 }
 
 }  // namespace

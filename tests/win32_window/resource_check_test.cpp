@@ -29,9 +29,10 @@ std::string Bytes(HRSRC found) {
 }
 
 TEST(UpdaterResources, CarryBothImagesByteForByteInTheirLanguage) {
-  for (const auto& [id, file] : {std::pair{corvane::firmware::MainImageId, "main.bin"},
-                                 std::pair{corvane::firmware::LoaderImageId, "loader.bin"}}) {
-    std::ifstream in(std::string(CORVANE_FIRMWARE_DIR "/") + file, std::ios::binary);
+  for (const auto& [id, file] :
+       {std::pair{corvane::firmware::MainImageId, CORVANE_MAIN_IMAGE_FILE},
+        std::pair{corvane::firmware::LoaderImageId, CORVANE_LOADER_IMAGE_FILE}}) {
+    std::ifstream in(file, std::ios::binary);
     const std::string expected{std::istreambuf_iterator<char>(in), {}};
     ASSERT_FALSE(expected.empty()) << file;
     EXPECT_TRUE(Bytes(FindResourceExA(Program, "CUSTOM", MAKEINTRESOURCEA(id), 0x0C04)) == expected)
