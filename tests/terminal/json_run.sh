@@ -19,6 +19,7 @@ events = [json.loads(line) for line in open(path, encoding="utf-8").read().split
 assert all(isinstance(e, dict) and "event" in e for e in events), "an object without an event"
 assert [e["event"] for e in events].count("end") == ends, "not one end event per remote"
 assert events[-1]["event"] == "end", "the last line is no end event"
+assert all(0 < e["done"] <= e["total"] for e in events if e["event"] == "progress"), "a progress out of its total"
 assert ends == 1 or all("id" in e for e in events), "with several remotes, an object without its id"
 last = events[-1]
 assert last["status"] == text and last["exit_status"] == status == got, (last, got)
