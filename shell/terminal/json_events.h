@@ -6,22 +6,17 @@
 #include <string>
 
 #include "protocol/outcome.h"
-#include "protocol/run_observer.h"
 #include "protocol/update_run.h"
-#include "protocol/window_operations.h"
 #include "shell/terminal/line_writer.h"
+#include "shell/terminal/run_display.h"
 
 namespace corvane::shell {
 
-class JsonEvents final : public protocol::WindowOperations, public protocol::RunObserver {
+class JsonEvents final : public RunDisplay {
  public:
   JsonEvents(LineWriter& out, std::string id) : out_(out), id_(std::move(id)) {}
 
-  void SetStatusText(std::string_view) override {}
-  void SetProgressMin(float min) override { min_ = min; }
-  void SetProgressMax(float max) override { max_ = max; }
   void SetProgressValue(float value) override;
-  void CloseWindow() override {}
 
   void Found(std::string_view devicePath) override;
   void PathChosen(protocol::UpdatePath path) override { path_ = path; }
@@ -38,8 +33,6 @@ class JsonEvents final : public protocol::WindowOperations, public protocol::Run
 
   LineWriter& out_;
   std::string id_;
-  float min_ = 0;
-  float max_ = 0;
   protocol::UpdatePath path_ = protocol::UpdatePath::Direct;
 };
 

@@ -11,13 +11,12 @@
 #include <stop_token>
 #include <string>
 
-#include "protocol/run_observer.h"
-#include "protocol/window_operations.h"
 #include "shell/terminal/line_writer.h"
+#include "shell/terminal/run_display.h"
 
 namespace corvane::shell {
 
-class TerminalWindow final : public protocol::WindowOperations, public protocol::RunObserver {
+class TerminalWindow final : public RunDisplay {
  public:
   enum class Style {
     Live,        // the progress redrawn in place, with the time left
@@ -32,12 +31,7 @@ class TerminalWindow final : public protocol::WindowOperations, public protocol:
   TerminalWindow(LineWriter& out, Style style, std::string prefix, std::stop_token stop,
                  Clock clock = std::chrono::steady_clock::now);
 
-  // The status text is the program's to show, with the outcome it knows.
-  void SetStatusText(std::string_view) override {}
-  void SetProgressMin(float min) override { min_ = min; }
-  void SetProgressMax(float max) override { max_ = max; }
   void SetProgressValue(float value) override;
-  void CloseWindow() override {}
 
   void Found(std::string_view devicePath) override;
   void PathChosen(protocol::UpdatePath path) override;
@@ -56,8 +50,6 @@ class TerminalWindow final : public protocol::WindowOperations, public protocol:
   std::string prefix_;
   std::stop_token stop_;
   Clock clock_;
-  float min_ = 0;
-  float max_ = 0;
   // The blocks sent so far and the time they took, the restart pause left
   // out: a block's time counts only from the block before it in the same
   // image.
