@@ -57,10 +57,11 @@ std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
   const Run run{link, images, window, ObserverOrNone(observer)};
   link.CloseDevice();
   const Connection connection = Connect(run);
-  link.CloseDevice();
   if (const auto* ended = std::get_if<RunResult>(&connection)) {
     return *ended;
   }
+  run.observer.PhaseStarted(Phase::End);
+  link.CloseDevice();
   const auto& identity = std::get<Identity>(connection);
   const FrameHeader request = IdentityRequest();
   return RemoteIdentity{{identity.reply[IdentityFlagByteA], identity.reply[IdentityFlagByteB],

@@ -60,6 +60,13 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
   }
 }
 
+TEST(RemoteId, IsTheInstancePartUpperCased) {
+  EXPECT_EQ(RemoteId(Remote), "5&2F1A3C&0&1");
+  EXPECT_EQ(RemoteId("\\\\?\\usb#vid_ec4b&pid_7a10#1-1.4#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}"),
+            "1-1.4");
+  EXPECT_EQ(RemoteId("no parts\0behind"s), "NO PARTS");
+}
+
 TEST_F(FindDevicePathTest, StoresThePathAndClearsItWhenNothingIsFound) {
   const std::string simulated =
       "\\\\?\\USB#VID_EC4B&PID_7A10#SIM-1#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";

@@ -137,6 +137,15 @@ TEST_F(PipeTransferTest, OpenFailsWholeWithItsCauseAndATransferWhoseFileWillNotO
   EXPECT_EQ(write.status, PipeStatus::NotAttempted);
   EXPECT_EQ(write.count, 0u);
   EXPECT_EQ(backend.OpenFiles(), 2) << "only the held pipes";
+  // A read whose start fails at once ends with nothing read.
+  backend.faults.fails = [](sim::Call call, std::string_view) {
+    return call == sim::Call::StartRead;
+  };
+  buffer.fill(0xEE);
+  const PipeResult failed = link.ReadPipe(buffer, 1000);
+  EXPECT_TRUE(failed.NothingRead());
+  EXPECT_EQ(failed.count, 0u);
+  EXPECT_EQ(buffer[0], 0xEE);
 }
 
 TEST_F(PipeTransferTest, AnUnpluggedRemoteFailsEveryTransferAtOnceAsGone) {
@@ -195,6 +204,22 @@ TEST(PipeTransferStop, EndsAWaitEarlyAndRefusesWhatFollows) {
   link.Pause(60000);
   EXPECT_LT(clock.Now(), 1000u) << "a pause ends at once once stopped";
   EXPECT_EQ(world.backend.OpenFiles(), 0);
+}
+
+// A stop that is possible but never asked for waits in slices, yet a try
+// still lasts until its reply: one read, not one per slice.
+TEST(PipeTransferStop, WaitsInSlicesWithoutMoreTries) {
+  sim::VirtualClock clock;
+  sim::World world(clock);
+  std::stop_source stop;
+  DeviceLink link(world.backend, stop.get_token());
+  world.remote.replyDelayMs = 1500;
+  ASSERT_TRUE(link.OpenDevice().open);
+  ASSERT_EQ(link.WritePipe(Probe, 200).status, PipeStatus::Completed);
+  std::array<std::uint8_t, 1> ack{};
+  EXPECT_EQ(link.ReadPipe(ack, 2000).count, 1u);
+  EXPECT_EQ(ack[0], 0xF6);
+  EXPECT_EQ(world.backend.ReadsStarted(), 1);
 }
 
 }  // namespace

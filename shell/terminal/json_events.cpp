@@ -62,11 +62,12 @@ void JsonEvents::Identified(const protocol::RemoteIdentity& identity) {
             {"header_flag", identity.headerFlag}});
 }
 
-void JsonEvents::End(const protocol::RunResult& result, int exitStatus, std::int64_t elapsedMs) {
+void JsonEvents::End(const protocol::RunResult& result, bool identified, int exitStatus,
+                     std::int64_t elapsedMs) {
   const protocol::Ending& ending = protocol::EndingOf(result.outcome);
   json event{{"event", "end"},
-             {"status", ending.text},
-             {"outcome", ending.name},
+             {"status", identified ? "identified" : ending.text},
+             {"outcome", identified ? "identified" : ending.name},
              {"exit_status", exitStatus},
              {"elapsed_ms", elapsedMs}};
   if (result.cause.kind != link::CauseKind::None) {

@@ -24,8 +24,10 @@ class JsonEvents final : public RunDisplay {
 
   // What the remote said of itself, for --info.
   void Identified(const protocol::RemoteIdentity& identity);
-  // The last event: how the run ended, with the program's exit status.
-  void End(const protocol::RunResult& result, int exitStatus, std::int64_t elapsedMs);
+  // The last event: how the run ended, with the program's exit status. A
+  // remote identified with --info ends "identified".
+  void End(const protocol::RunResult& result, bool identified, int exitStatus,
+           std::int64_t elapsedMs);
 
  private:
   template <typename Object>

@@ -340,11 +340,10 @@ int RunOne(const Setting& setting, const std::string& id, corvane::link::Backend
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - start)
                            .count();
-  const int status = setting.options.info && result.outcome == Outcome::Completed
-                         ? 0
-                         : Tell(setting, prefix, result, shown);
+  const bool identified = setting.options.info && result.outcome == Outcome::Completed;
+  const int status = identified ? 0 : Tell(setting, prefix, result, shown);
   if (json) {
-    json->End(result, status, elapsed);
+    json->End(result, identified, status, elapsed);
   }
   if (setting.log != nullptr) {
     setting.log->Ended(id.empty() ? "-" : id, result, status);

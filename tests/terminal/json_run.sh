@@ -22,7 +22,10 @@ assert events[-1]["event"] == "end", "the last line is no end event"
 assert all(0 < e["done"] <= e["total"] for e in events if e["event"] == "progress"), "a progress out of its total"
 phases = [e["phase"] for e in events if e["event"] == "phase"]
 assert phases.count("end") == ends, "not one end phase per run"
-assert status != 0 or phases.count("main") == ends, "a completed run without its main phase"
+info = any(e["event"] == "identity" for e in events)
+assert info or status != 0 or phases.count("main") == ends, "a completed run without its main phase"
+assert all(e.get("path") in ("direct", "loader") for e in events
+           if e["event"] == "phase" and e["phase"] in ("main", "loader")), "a transfer without its path"
 assert ends == 1 or all("id" in e for e in events), "with several remotes, an object without its id"
 last = events[-1]
 assert last["status"] == text and last["exit_status"] == status == got, (last, got)

@@ -84,6 +84,7 @@ TEST_F(UsbLink, PipeFilesAreTheInterfaceEndpointsInDescriptorOrder) {
       {RemotePath + "\\PIPE01", true},
       {Listed + "\\pipe01", true},
       {RemotePath + "\\PIPE02", false},  // the interface has two endpoints
+      {RemotePath + "\\PIPE10", false},
       {RemotePath, false},
       {RemotePath + "\\PIPE0", false},
       {"\\\\?\\USB#VID_EC4B&PID_7A10#1-1.3#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}\\PIPE00",
