@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -243,6 +244,24 @@ TEST(TimeDelay, SleepsUntilTheFirstReadingPastTheDelayAlsoAcrossAWrap) {
     EXPECT_EQ(static_cast<std::int64_t>(clock.Now()), std::max(c.delay + 1, 0))
         << "start " << c.tickStart << ", delay " << c.delay;
   }
+}
+
+// Where a run can be stopped, the pause sleeps in slices, and still tells
+// what is left only about once a second.
+TEST(TimeDelay, SleepsInSlicesAndTellsWhatIsLeftEverySecond) {
+  struct Counting final : RunObserver {
+    void Pausing(std::uint32_t) override { ++told; }
+    int told = 0;
+  } observer;
+  VirtualClock clock;
+  World world(clock);
+  std::stop_source stop;
+  link::DeviceLink link(world.backend, stop.get_token());
+  TimeDelay(link, 8000, observer);
+  EXPECT_GT(clock.Now(), 8000u);
+  EXPECT_LT(clock.Now(), 8100u);
+  EXPECT_GE(observer.told, 8);
+  EXPECT_LE(observer.told, 9);
 }
 
 // On the real clock at a real remote's pace, so that the two runs overlap
