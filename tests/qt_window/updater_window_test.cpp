@@ -192,6 +192,7 @@ TEST_F(UpdaterWindowTest, ARemoteThatIsThereButRefusedShowsItsCauseInABoxThatHol
   EXPECT_TRUE(boxes[0]->isVisible());
   EXPECT_FALSE(boxes[0]->isModal());
   EXPECT_EQ(boxes[0]->text(), Q(CauseHint(link::CauseKind::PermissionDenied)));
+  EXPECT_EQ(boxes[0]->informativeText(), "Permission denied") << "the system's own words";
   EXPECT_TRUE(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }));
   EXPECT_FALSE(window.isVisible());
 }

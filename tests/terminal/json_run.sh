@@ -23,6 +23,7 @@ assert all(0 < e["done"] <= e["total"] for e in events if e["event"] == "progres
 phases = [e["phase"] for e in events if e["event"] == "phase"]
 assert phases.count("end") == ends, "not one end phase per run"
 info = any(e["event"] == "identity" for e in events)
+assert status == 3 or len([e for e in events if e["event"] == "found" and e["remote"]]) == ends, "not one found event per remote"
 assert info or status != 0 or phases.count("main") == ends, "a completed run without its main phase"
 assert all(e.get("path") in ("direct", "loader") for e in events
            if e["event"] == "phase" and e["phase"] in ("main", "loader")), "a transfer without its path"
