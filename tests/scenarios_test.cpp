@@ -202,6 +202,22 @@ TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
   EXPECT_TRUE(std::ranges::equal(remote.images()[0].bytes, images.Main()));
 }
 
+// The probe is answered with one byte; two bytes beginning F6 are a reply
+// longer than asked, not an acknowledgement.
+TEST_F(RepeatedRunTest, AProbeReplyLongerThanOneByteIsNoAcknowledgement) {
+  remote.answerHook = [](const Received& r, const Answer&) -> std::optional<Answer> {
+    if (r.kind != FrameKind::Probe) {
+      return std::nullopt;
+    }
+    Answer longer;
+    longer.reply = std::vector<std::uint8_t>{0xF6, 0x00};
+    return longer;
+  };
+  std::vector<std::string> transcript;
+  RecordingWindow window(transcript);
+  EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
+}
+
 class IdentityTest : public SimTestWorld {};
 
 TEST_F(IdentityTest, BytesThirtyOneAndThirtyTwoChooseThePathAndTwentyEightAndNineTheFlag) {
