@@ -3,6 +3,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,20 @@ inline std::string UpperCase(std::string_view text) {
 
 constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+// Bytes as upper-case hex, as transcripts and logs show frames, with
+// `between` between two bytes.
+inline std::string HexText(std::span<const std::uint8_t> bytes, std::string_view between = {}) {
+  std::string text;
+  for (const std::uint8_t byte : bytes) {
+    if (!text.empty()) {
+      text += between;
+    }
+    text += "0123456789ABCDEF"[byte >> 4];
+    text += "0123456789ABCDEF"[byte & 0x0F];
+  }
+  return text;
 }
 
 }  // namespace corvane::link

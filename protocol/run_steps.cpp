@@ -12,11 +12,21 @@ bool WriteFrame(link::DeviceLink& link, std::span<const std::uint8_t> frame) {
   return WroteWhole(link.WritePipe(frame, WriteTimeoutMs), frame.size());
 }
 
-bool Identity::Failed() const {
+namespace {
+
+bool WholeReply(const link::PipeResult& read) {
+  return read.status == link::PipeStatus::Completed && read.count == IdentityReplySize;
+}
+
+}  // namespace
+
+bool Identity::Echoed() const {
   const FrameHeader request = IdentityRequest();
-  return read.NothingRead() ||
-         (read.status == link::PipeStatus::Completed && read.count == IdentityReplySize &&
-          (reply[0] != request[0] || reply[1] != request[1]));
+  return WholeReply(read) && reply[0] == request[0] && reply[1] == request[1];
+}
+
+bool Identity::Failed() const {
+  return read.NothingRead() || (WholeReply(read) && !Echoed());
 }
 
 namespace {

@@ -41,6 +41,8 @@ struct Identity {
 
   // Nothing came back, or a whole reply that does not echo the request.
   bool Failed() const;
+  // A whole reply that echoes the request.
+  bool Echoed() const;
   // The remote's path bytes both differ from the image's: it needs the
   // loader.
   bool CallsForLoader(const firmware::Images& images) const;

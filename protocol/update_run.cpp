@@ -63,12 +63,9 @@ std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
   run.observer.PhaseStarted(Phase::End);
   link.CloseDevice();
   const auto& identity = std::get<Identity>(connection);
-  const FrameHeader request = IdentityRequest();
   return RemoteIdentity{{identity.reply[IdentityFlagByteA], identity.reply[IdentityFlagByteB],
                          identity.reply[IdentityPathByteA], identity.reply[IdentityPathByteB]},
-                        identity.read.status == link::PipeStatus::Completed &&
-                            identity.read.count == IdentityReplySize &&
-                            identity.reply[0] == request[0] && identity.reply[1] == request[1],
+                        identity.Echoed(),
                         identity.CallsForLoader(images) ? UpdatePath::Loader : UpdatePath::Direct,
                         identity.HeaderFlag(images)};
 }

@@ -3,7 +3,6 @@
 // exactly its length. Runs on the thread that calls it.
 #pragma once
 
-#include <stop_token>
 #include <string_view>
 
 #include "firmware/images.h"
@@ -15,10 +14,9 @@ namespace corvane::shell {
 
 inline protocol::RunResult UpdateKeptAwake(link::Backend& backend, const firmware::Images& images,
                                            std::string_view program,
-                                           protocol::WindowOperations& window,
-                                           std::stop_token stop = {}) {
+                                           protocol::WindowOperations& window) {
   const KeepAwake awake(program);
-  link::DeviceLink link(backend, std::move(stop));
+  link::DeviceLink link(backend);
   return protocol::UpdateFirmware(link, images, window);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "link/device_link.h"
+#include "link/text.h"
 #include "protocol/update_run.h"
 
 namespace corvane::sim {
@@ -209,17 +210,6 @@ constexpr std::array<Scenario, 28> AllScenarios{{
      }},
 }};
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  static constexpr char Digits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (const std::uint8_t byte : bytes) {
-    text += Digits[byte >> 4];
-    text += Digits[byte & 0x0F];
-  }
-  return text;
-}
-
 }  // namespace
 
 std::string SimRemotePath(int number) {
@@ -265,7 +255,7 @@ ScenarioRun RunScenario(const Scenario& scenario, Clock& clock, const firmware::
   scenario.setUp(world);
   ScenarioRun run;
   world.backend.onWriteCall = [&run](std::span<const std::uint8_t> bytes) {
-    run.transcript.push_back("write " + Hex(bytes));
+    run.transcript.push_back("write " + link::HexText(bytes));
   };
   RecordingWindow window(run.transcript);
   {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "firmware/images.h"
+#include "link/text.h"
 #include "protocol/outcome.h"
 #include "protocol/update_run.h"
 #include "shell/cause_hint.h"
@@ -258,16 +259,6 @@ int StatusOf(const RunResult& result, const Shown& shown) {
   return StatusOf(result.outcome);
 }
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    char two[4];
-    std::snprintf(two, sizeof two, "%s%02X", text.empty() ? "" : " ", byte);
-    text += two;
-  }
-  return text;
-}
-
 // Says how a run ended: on success the status text on standard output, on
 // failure on standard error with what to do. Gives the exit status.
 int Tell(const Setting& setting, const std::string& prefix, const RunResult& result,
@@ -321,9 +312,10 @@ int RunOne(const Setting& setting, const std::string& id, corvane::link::Backend
     } else {
       const auto& identity = std::get<corvane::protocol::RemoteIdentity>(identified);
       const bool loader = identity.path == corvane::protocol::UpdatePath::Loader;
-      setting.notes.Line(prefix + "identity bytes 28, 29, 31, 32: " + Hex(identity.bytes) +
-                         (identity.echoed ? " (the reply echoes the request)"
-                                          : " (the reply does not echo the request)"));
+      setting.notes.Line(
+          prefix + "identity bytes 28, 29, 31, 32: " + corvane::link::HexText(identity.bytes, " ") +
+          (identity.echoed ? " (the reply echoes the request)"
+                           : " (the reply does not echo the request)"));
       setting.notes.Line(prefix + (loader ? "an update would take the loader path"
                                           : "an update would take the direct path, header flag " +
                                                 std::to_string(identity.headerFlag)));

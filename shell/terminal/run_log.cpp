@@ -1,5 +1,7 @@
 #include "shell/terminal/run_log.h"
 
+#include "link/text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -19,16 +21,6 @@ std::string System() {
   }
   return std::string(names.sysname) + ' ' + names.release + ' ' + names.machine;
 #endif
-}
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  static constexpr char Digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    text += Digits[byte >> 4];
-    text += Digits[byte & 0x0F];
-  }
-  return text;
 }
 
 std::string Ending(const link::PipeResult& result) {
@@ -75,7 +67,7 @@ void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction
   std::string text = direction == link::DeviceLink::Direction::Write ? "write " : "read ";
   // A write's bytes are what was asked to go, so a short one shows its count.
   if (result.status == link::PipeStatus::Completed && result.count > 0) {
-    text += Hex(bytes);
+    text += link::HexText(bytes);
     if (direction == link::DeviceLink::Direction::Write && result.count != bytes.size()) {
       text += " (" + std::to_string(result.count) + " of " + std::to_string(bytes.size()) +
               " bytes written)";
