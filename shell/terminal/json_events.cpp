@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 
+#include "firmware/image_layout.h"
 #include "link/device_link.h"
 
 namespace corvane::shell {
@@ -70,6 +71,12 @@ void JsonEvents::End(const protocol::RunResult& result, bool identified, int exi
              {"outcome", identified ? "identified" : ending.name},
              {"exit_status", exitStatus},
              {"elapsed_ms", elapsedMs}};
+  // Which firmware this run sends, so that the record names what went into
+  // the remote.
+  event["images"] = json{{"main", firmware::MainImageSha256}};
+  if (path_ == protocol::UpdatePath::Loader) {
+    event["images"]["loader"] = firmware::LoaderImageSha256;
+  }
   if (result.cause.kind != link::CauseKind::None) {
     event["cause"] = json{{"kind", CauseNames[static_cast<std::size_t>(result.cause.kind)]},
                           {"code", result.cause.code},

@@ -24,8 +24,9 @@ class JsonEvents final : public RunDisplay {
 
   // What the remote said of itself, for --info.
   void Identified(const protocol::RemoteIdentity& identity);
-  // The last event: how the run ended, with the program's exit status. A
-  // remote identified with --info ends "identified".
+  // The last event: how the run ended, with the program's exit status and
+  // the SHA-256 of the images the run sends. A remote identified with --info
+  // ends "identified".
   void End(const protocol::RunResult& result, bool identified, int exitStatus,
            std::int64_t elapsedMs);
 

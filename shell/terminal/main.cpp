@@ -212,13 +212,17 @@ class Shown final : public corvane::protocol::WindowOperations,
       json_->Found(devicePath);
     }
     if (log_ != nullptr) {
-      log_->Remote(corvane::link::RemoteId(devicePath), devicePath);
+      foundId_ = corvane::link::RemoteId(devicePath);
+      log_->Remote(foundId_, devicePath);
     }
   }
   void PathChosen(corvane::protocol::UpdatePath path) override {
     terminal_.PathChosen(path);
     if (json_ != nullptr) {
       json_->PathChosen(path);
+    }
+    if (log_ != nullptr) {
+      log_->Images(foundId_, path);
     }
   }
   void PhaseStarted(corvane::protocol::Phase phase) override {
@@ -240,6 +244,7 @@ class Shown final : public corvane::protocol::WindowOperations,
   shell::JsonEvents* json_;
   shell::RunLog* log_;
   std::optional<corvane::protocol::Phase> phase_;
+  std::string foundId_;
 };
 
 int StatusOf(Outcome outcome) {
@@ -319,6 +324,12 @@ int RunOne(const Setting& setting, const std::string& id, corvane::link::Backend
       setting.notes.Line(prefix + (loader ? "an update would take the loader path"
                                           : "an update would take the direct path, header flag " +
                                                 std::to_string(identity.headerFlag)));
+      if (loader) {
+        setting.notes.Line(prefix +
+                           shell::ImageDigestLine("loader", corvane::firmware::LoaderImageSha256));
+      }
+      setting.notes.Line(prefix +
+                         shell::ImageDigestLine("main", corvane::firmware::MainImageSha256));
       if (json) {
         json->Identified(identity);
       }

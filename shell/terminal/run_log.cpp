@@ -1,6 +1,8 @@
 #include "shell/terminal/run_log.h"
 
+#include "firmware/image_layout.h"
 #include "link/text.h"
+#include "shell/program_info.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -60,6 +62,13 @@ void RunLog::Line(std::string_view id, std::string_view text) {
 
 void RunLog::Remote(std::string_view id, std::string_view devicePath) {
   Line(id, "remote " + std::string(devicePath));
+}
+
+void RunLog::Images(std::string_view id, protocol::UpdatePath path) {
+  if (path == protocol::UpdatePath::Loader) {
+    Line(id, ImageDigestLine("loader", firmware::LoaderImageSha256));
+  }
+  Line(id, ImageDigestLine("main", firmware::MainImageSha256));
 }
 
 void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction,

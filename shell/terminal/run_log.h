@@ -1,7 +1,7 @@
 // The record --log appends for support: the version and the system, then,
-// for each run, the remote's id and path, every frame written and reply
-// read as hex with the milliseconds since the start, every time-out, and
-// the outcome. Nothing beyond the run's own data.
+// for each run, the remote's id and path, the images sent by their SHA-256,
+// every frame written and reply read as hex with the milliseconds since the
+// start, every time-out, and the outcome. Nothing beyond the run's own data.
 #pragma once
 
 #include <chrono>
@@ -15,6 +15,7 @@
 
 #include "link/device_link.h"
 #include "protocol/outcome.h"
+#include "protocol/run_observer.h"
 
 namespace corvane::shell {
 
@@ -25,6 +26,8 @@ class RunLog {
   bool IsOpen() const { return out_ != nullptr; }
 
   void Remote(std::string_view id, std::string_view devicePath);
+  // The images the run sends, by their SHA-256, once its path is chosen.
+  void Images(std::string_view id, protocol::UpdatePath path);
   void Transfer(std::string_view id, link::DeviceLink::Direction direction,
                 std::span<const std::uint8_t> bytes, const link::PipeResult& result);
   void Ended(std::string_view id, const protocol::RunResult& result, int exitStatus);

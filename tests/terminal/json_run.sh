@@ -29,5 +29,6 @@ assert all(e.get("path") in ("direct", "loader") for e in events
            if e["event"] == "phase" and e["phase"] in ("main", "loader")), "a transfer without its path"
 assert ends == 1 or all("id" in e for e in events), "with several remotes, an object without its id"
 last = events[-1]
+assert all(len(e["images"]["main"]) == 64 for e in events if e["event"] == "end"), "an end without the main image's digest"
 assert last["status"] == text and last["exit_status"] == status == got, (last, got)
 PYTHON
