@@ -1,13 +1,15 @@
 // The libusb backend against the simulated remote on a simulated USB bus:
 // the backend contract, paths and pipe files from descriptors, one claim per
-// connection, and a user without access. No test may leave a claim or a URB
-// behind.
+// connection, a user without access, and waits for a remote to arrive. No
+// test may leave a claim, a URB or an open file behind.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <libusb.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,17 @@ const std::string Listed =
 const std::string RemotePath =
     "\\\\?\\USB#VID_EC4B&PID_7A10#1-1.4#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";
 
+// Files this process has open on the bus's device nodes, unplugged ones too.
+int FilesOpenOnTheBus() {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code closed;  // the listing's own file
+    const std::string target = std::filesystem::read_symlink(entry, closed);
+    files += target.find("/dev/bus/usb/") != std::string::npos;
+  }
+  return files;
+}
+
 class UsbLink : public testing::TestWithParam<contract::Case>, public contract::Bed {
  protected:
   ~UsbLink() override {
@@ -43,6 +56,7 @@ class UsbLink : public testing::TestWithParam<contract::Case>, public contract::
     const auto holds = bus.Holds();
     EXPECT_EQ(holds.claimedInterfaces, 0);
     EXPECT_EQ(holds.urbsInFlight, 0u);
+    EXPECT_EQ(FilesOpenOnTheBus(), 0);
   }
   link::Backend& backend() override { return libusb; }
   sim::SimRemote& remote() override { return simRemote; }
@@ -60,7 +74,7 @@ TEST_P(UsbLink, KeepsTheContract) {
 
 INSTANTIATE_TEST_SUITE_P(Libusb, UsbLink, testing::ValuesIn(contract::Cases()), contract::CaseName);
 
-TEST_F(UsbLink, EveryDeviceHasAPathOnlyTheRemoteCarriesTheClassAndTheWalkCanStop) {
+TEST_F(UsbLink, EveryDeviceHasAPathOnlyTheRemoteConfiguredOrNotCarriesTheClassAndAWalkCanStop) {
   std::vector<std::string> paths;
   libusb.VisitInterfaces(link::InterfaceClass, [&](std::string_view path) {
     paths.emplace_back(path);
@@ -73,6 +87,8 @@ TEST_F(UsbLink, EveryDeviceHasAPathOnlyTheRemoteCarriesTheClassAndTheWalkCanStop
   libusb.VisitInterfaces(link::InterfaceClass, [&](std::string_view) { return ++shown == 1; });
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(link.FindDevicePath(), RemotePath);
+  bus.ShowNoConfiguration();
+  EXPECT_EQ(link.FindDevicePath(), RemotePath) << "its first configuration";
 }
 
 TEST_F(UsbLink, PipeFilesAreTheInterfaceEndpointsInDescriptorOrder) {
@@ -123,6 +139,23 @@ TEST_F(UsbLink, ARemoteThatIsThereButRefusedIsNoDeviceWithItsCause) {
   EXPECT_EQ(link.OpenDevice().cause.kind, link::CauseKind::PermissionDenied);
   bus.Unplug();
   EXPECT_EQ(link.OpenDevice().cause.kind, link::CauseKind::None) << "simply not there";
+}
+
+TEST_F(UsbLink, AWaitLastsItsTimeUntilTheRemoteComesBackWhichOpensPastTheStaleWalk) {
+  using std::chrono::steady_clock;
+  ASSERT_EQ(link.FindDevicePath(), RemotePath);  // the walk keeps the remote's device
+  bus.Unplug();
+  const auto start = steady_clock::now();
+  libusb.WaitForArrival(1000);
+  EXPECT_GE(steady_clock::now() - start, std::chrono::seconds(1)) << "nothing arrived";
+  bus.PlugInAfter(100);
+  libusb.WaitForArrival(20000);
+  EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(10)) << "the arrival ends it";
+  // Back as a new device, which the walk's list does not hold.
+  const link::Opened file =
+      libusb.OpenPipe(RemotePath + "\\PIPE00", link::Pipe::Write, link::PipeUse::Held);
+  EXPECT_NE(file.file, link::InvalidHandle) << file.cause.text;
+  libusb.ClosePipe(file.file);
 }
 
 TEST_F(UsbLink, ABackendEndingWithPipesOpenAndAReadPendingGivesEverythingBack) {

@@ -131,6 +131,20 @@ void UsbRemoteTestbed::Unplug(std::size_t remote) {
   UnplugLocked(slots_[remote]);
 }
 
+void UsbRemoteTestbed::PlugInAfter(sim::Millis ms) {
+  {
+    std::lock_guard lock(mutex_);
+    slots_.front().onBus.ArrivesAt(clock_.Now() + ms);
+  }
+  restartChanged_.notify_all();
+}
+
+void UsbRemoteTestbed::ShowNoConfiguration() {
+  std::lock_guard lock(mutex_);
+  umockdev_testbed_set_attribute(testbed_, ("/sys" + slots_.front().Syspath()).c_str(),
+                                 "bConfigurationValue", "");
+}
+
 UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds(std::size_t remote) {
   std::lock_guard lock(mutex_);
   const Slot& slot = slots_[remote];

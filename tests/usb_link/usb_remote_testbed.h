@@ -32,6 +32,11 @@ class UsbRemoteTestbed {
   UsbRemoteTestbed& operator=(const UsbRemoteTestbed&) = delete;
 
   void Unplug(std::size_t remote = 0);
+  // The unplugged remote comes back `ms` from now, as a new device.
+  void PlugInAfter(sim::Millis ms);
+  // From now on the remote shows no active configuration, as one not
+  // configured yet does.
+  void ShowNoConfiguration();
   // From now on the remote's node refuses to be opened, as for a user
   // without the udev rule. Root keeps its override of file permissions in
   // other threads, so for root this holds in the calling thread only.
