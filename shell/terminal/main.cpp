@@ -442,13 +442,18 @@ int Run(const shell::Options& options, shell::Remotes& remotes,
     if (!options.info && !listed.empty()) {
       awake.emplace(Program);
     }
+    // Every run's backend is made here, before any run starts: a remote set
+    // makes them without a lock.
+    std::vector<corvane::link::Backend*> backends;
+    for (const std::string& id : ids) {
+      backends.push_back(&remotes.BackendFor(id));
+    }
     statuses.assign(ids.size(), 0);
     std::vector<std::thread> others;
     for (std::size_t i = 1; i < ids.size(); ++i) {
-      others.emplace_back(
-          [&, i] { statuses[i] = RunOne(setting, ids[i], remotes.BackendFor(ids[i]), stop); });
+      others.emplace_back([&, i] { statuses[i] = RunOne(setting, ids[i], *backends[i], stop); });
     }
-    statuses[0] = RunOne(setting, ids[0], remotes.BackendFor(ids[0]), stop);
+    statuses[0] = RunOne(setting, ids[0], *backends[0], stop);
     for (auto& other : others) {
       other.join();
     }

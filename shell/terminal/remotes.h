@@ -22,7 +22,8 @@ class Remotes {
   virtual ~Remotes() = default;
   // Those present now, in the system's order.
   virtual std::vector<link::ListedRemote> List() = 0;
-  // A backend for one link to the remote with `id`.
+  // A backend for one link to the remote with `id`. Not thread-safe: the
+  // backends of runs at once are all made before the first starts.
   virtual link::Backend& BackendFor(std::string_view id) = 0;
   // Returns once a remote may have arrived, at the latest after `ms`.
   virtual void WaitForArrival(std::uint32_t ms) = 0;
