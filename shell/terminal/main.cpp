@@ -29,7 +29,12 @@
 #include "shell/terminal/run_log.h"
 #include "shell/terminal/terminal_window.h"
 
-#ifdef _WIN32
+#if defined(CORVANE_STAND_IN_BUS)
+// The tests' build of this program, on simulated remotes reached as the
+// system's bus is.
+#include "stand_in_bus.h"
+using SystemBackend = corvane::link::StandInBus;
+#elif defined(_WIN32)
 #include "link/win32/win32_backend.h"
 using SystemBackend = corvane::link::Win32Backend;
 #else

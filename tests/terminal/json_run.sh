@@ -9,7 +9,8 @@ status=$1 text=$2 ends=$3
 shift 4
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-"$@" >"$output" 2>/dev/null </dev/null
+# Standard error passes, so that a failure shows what the program said there.
+"$@" >"$output" </dev/null
 got=$?
 cat "$output"
 /usr/bin/python3 - "$output" "$status" "$text" "$ends" "$got" <<'PYTHON'
