@@ -82,6 +82,12 @@ class UpdaterWindowTest : public testing::Test {
 
   void Click(ControlId id) { QTest::mouseClick(Find<QPushButton>(id), Qt::LeftButton); }
 
+  // Runs `use` on the window's thread and waits for it: the run's thread
+  // reaches the widgets only so, as the window's operations do.
+  void OnWindowThread(const std::function<void()>& use) {
+    QMetaObject::invokeMethod(&window, use, Qt::BlockingQueuedConnection);
+  }
+
   // Runs the event loop, as the program does, with `action` as its first
   // event; true when the loop then ended by itself.
   bool ProgramEndsAfter(std::function<void()> action) {
@@ -161,7 +167,9 @@ TEST_F(UpdaterWindowTest, OpensWithStartFocusedTabsBetweenTheButtonsAndHasNoDefa
 
 TEST_F(UpdaterWindowTest, StartShowsTheProgressAsTheRunGoesAndEndsWithSendCompleted) {
   std::vector<double> atWrite;  // as the bar stood when each frame went out
-  world.backend.onWriteCall = [&](std::span<const std::uint8_t>) { atWrite.push_back(Fill()); };
+  world.backend.onWriteCall = [&](std::span<const std::uint8_t>) {
+    OnWindowThread([&] { atWrite.push_back(Fill()); });
+  };
 
   Click(ControlId::StartButton);
 
@@ -213,17 +221,18 @@ TEST_F(UpdaterWindowTest, StaysAliveDuringARunAndDropsTheInputGivenMeanwhile) {
     }
     sawTicks = ticks >= 3;
     // Queued for the window's thread, as a person's clicks arrive.
-    for (const ControlId id : {ControlId::StartButton, ControlId::ExitButton}) {
-      auto* button = Find<QPushButton>(id);
-      const QPointF at = button->rect().center();
-      for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
-                                          std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
-        QCoreApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at),
-                                                            Qt::LeftButton, buttons, {}));
+    OnWindowThread([this] {
+      for (const ControlId id : {ControlId::StartButton, ControlId::ExitButton}) {
+        auto* button = Find<QPushButton>(id);
+        const QPointF at = button->rect().center();
+        for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                            std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
+          QCoreApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at),
+                                                              Qt::LeftButton, buttons, {}));
+        }
       }
-    }
-    QMetaObject::invokeMethod(
-        &window, [this] { window.windowHandle()->close(); }, Qt::BlockingQueuedConnection);
+    });
+    OnWindowThread([this] { window.windowHandle()->close(); });
   };
 
   Click(ControlId::StartButton);
