@@ -10,7 +10,8 @@ execute_process(COMMAND git log -1 --format=%ct
                 OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE failed ERROR_QUIET)
 if(failed OR NOT epoch MATCHES "^[0-9]+$")
-  message(FATAL_ERROR "${CPACK_CORVANE_SOURCE_DIR} is no git checkout: set SOURCE_DATE_EPOCH "
-                      "to the release's time (seconds since 1970) for the packages' file times")
+  message(FATAL_ERROR "git could not tell the last commit's time in ${CPACK_CORVANE_SOURCE_DIR}: "
+                      "set SOURCE_DATE_EPOCH to it (seconds since 1970) for the packages' file "
+                      "times")
 endif()
 set(ENV{SOURCE_DATE_EPOCH} ${epoch})
