@@ -32,21 +32,16 @@ std::optional<RemoteInterface> FromDescriptor(const libusb_interface_descriptor&
 
 // The first alternate setting of each interface is the one in use after the
 // interface is claimed.
-std::optional<RemoteInterface> FindRemoteInterface(libusb_device* device) {
-  libusb_config_descriptor* config = nullptr;
-  if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS &&
-      libusb_get_config_descriptor(device, 0, &config) != LIBUSB_SUCCESS) {
-    return std::nullopt;
-  }
-  std::optional<RemoteInterface> found;
-  for (int i = 0; i < config->bNumInterfaces && !found; ++i) {
-    const libusb_interface& interface = config->interface[i];
+std::optional<RemoteInterface> FindRemoteInterface(const libusb_config_descriptor& config) {
+  for (int i = 0; i < config.bNumInterfaces; ++i) {
+    const libusb_interface& interface = config.interface[i];
     if (interface.num_altsetting > 0) {
-      found = FromDescriptor(interface.altsetting[0]);
+      if (auto found = FromDescriptor(interface.altsetting[0])) {
+        return found;
+      }
     }
   }
-  libusb_free_config_descriptor(config);
-  return found;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -55,20 +50,41 @@ std::string UsbDeviceInfo::Path() const {
   return InterfacePath(vendor, product, where, remoteInterface.has_value());
 }
 
+UsbDeviceInfo DescribeDescriptors(const libusb_device_descriptor& device,
+                                  const libusb_config_descriptor* active,
+                                  const libusb_config_descriptor* first, UsbLocation where) {
+  UsbDeviceInfo info;
+  info.vendor = device.idVendor;
+  info.product = device.idProduct;
+  info.where = std::move(where);
+  if (const libusb_config_descriptor* config = active != nullptr ? active : first) {
+    info.remoteInterface = FindRemoteInterface(*config);
+  }
+  return info;
+}
+
 std::optional<UsbDeviceInfo> DescribeDevice(libusb_device* device) {
   libusb_device_descriptor descriptor{};
   if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) {
     return std::nullopt;
   }
-  UsbDeviceInfo info;
-  info.vendor = descriptor.idVendor;
-  info.product = descriptor.idProduct;
   std::array<std::uint8_t, 7> ports{};  // the most hub tiers USB allows
   const int depth =
       std::max(0, libusb_get_port_numbers(device, ports.data(), static_cast<int>(ports.size())));
-  info.where = {libusb_get_bus_number(device),
-                PortPath(std::span(ports).first(static_cast<std::size_t>(depth)))};
-  info.remoteInterface = FindRemoteInterface(device);
+  libusb_config_descriptor* active = nullptr;
+  libusb_config_descriptor* first = nullptr;
+  if (libusb_get_active_config_descriptor(device, &active) != LIBUSB_SUCCESS) {
+    active = nullptr;
+    if (libusb_get_config_descriptor(device, 0, &first) != LIBUSB_SUCCESS) {
+      first = nullptr;
+    }
+  }
+  UsbDeviceInfo info =
+      DescribeDescriptors(descriptor, active, first,
+                          {libusb_get_bus_number(device),
+                           PortPath(std::span(ports).first(static_cast<std::size_t>(depth)))});
+  libusb_free_config_descriptor(active);
+  libusb_free_config_descriptor(first);
   return info;
 }
 

@@ -9,6 +9,8 @@
 #include "link/libusb/interface_path.h"
 
 struct libusb_device;
+struct libusb_device_descriptor;
+struct libusb_config_descriptor;
 
 namespace corvane::link {
 
@@ -35,5 +37,12 @@ struct UsbDeviceInfo {
 
 // Empty when the device's descriptors cannot be read.
 std::optional<UsbDeviceInfo> DescribeDevice(libusb_device* device);
+
+// What DescribeDevice makes of the descriptors libusb gave: the active
+// configuration, or nullptr when there is none; then the first one, or
+// nullptr when it could not be read either.
+UsbDeviceInfo DescribeDescriptors(const libusb_device_descriptor& device,
+                                  const libusb_config_descriptor* active,
+                                  const libusb_config_descriptor* first, UsbLocation where);
 
 }  // namespace corvane::link
