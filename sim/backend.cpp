@@ -87,7 +87,9 @@ SimBackend::Transfer* SimBackend::Begin(link::Handle file, link::Pipe pipe, std:
   if (open->transfer) {
     Misuse(std::string(call) + " while another transfer is pending");
   }
-  open->transfer.emplace();
+  // Assigned, not emplaced: clang cannot yet see Transfer's member
+  // initialisers where optional::emplace asks whether it is constructible.
+  open->transfer = Transfer{};
   if (!Live(*open) ||
       Fails(pipe == link::Pipe::Read ? Call::StartRead : Call::StartWrite, open->name)) {
     open->transfer->ended = true;  // fails at once
