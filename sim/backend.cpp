@@ -151,6 +151,7 @@ void SimBackend::StartWrite(link::Handle file, std::span<const std::byte> from) 
 }
 
 link::WaitResult SimBackend::Wait(link::Handle file, std::uint32_t timeoutMs) {
+  ++waits_;
   File* open = Find(file, "Wait");
   if (open == nullptr || !open->transfer) {
     Misuse("Wait with no transfer started");

@@ -60,6 +60,9 @@ class SimBackend final : public link::Backend {
   int OpenFiles() const { return static_cast<int>(files_.size()); }
   int Opens() const { return opens_; }
   int ReadsStarted() const { return readsStarted_; }
+  int Waits() const { return waits_; }
+  // How long the link slept in all, as against the time it spent waiting.
+  Millis Slept() const { return slept_; }
   // How many interfaces a walk was shown in all.
   int InterfacesShown() const { return interfacesShown_; }
   // Every misuse of the contract the link made, one line each.
@@ -75,7 +78,10 @@ class SimBackend final : public link::Backend {
   link::WaitResult Wait(link::Handle file, std::uint32_t timeoutMs) override;
   link::Collected CancelAndCollect(link::Handle file) override;
   std::uint32_t TickCount() override { return clock_.ReadTicks(); }
-  void Sleep(std::uint32_t ms) override { clock_.WaitUntil(clock_.Now() + ms); }
+  void Sleep(std::uint32_t ms) override {
+    slept_ += ms;
+    clock_.WaitUntil(clock_.Now() + ms);
+  }
 
  private:
   struct Transfer {
@@ -111,6 +117,8 @@ class SimBackend final : public link::Backend {
   link::Handle nextHandle_ = 0x100;
   int opens_ = 0;
   int readsStarted_ = 0;
+  int waits_ = 0;
+  Millis slept_ = 0;
   int interfacesShown_ = 0;
   std::vector<std::string> misuses_;
 };

@@ -163,19 +163,23 @@ TEST(PipeTransferClock, TimeOutsHoldExactlyAndAcrossAWrapOfTheTickCount) {
   const struct {
     std::uint32_t tickStart;
     std::uint32_t step;
-    int readsStarted;
+    bool stoppable;  // then the wait is cut into slices that watch for a stop
+    int mostWaits;
   } cases[] = {
-      {0, 0, 1},            // readings take no time: elapsed is exactly the time-out
-      {0xFFFFFF00u, 1, 1},  // the count wraps during the wait
+      {0, 0, false, 1},            // readings take no time: elapsed is exactly the time-out
+      {0xFFFFFF00u, 1, false, 1},  // the count wraps during the wait
+      {0xFFFFFF00u, 1, true, 10},  // and during a wait in slices of 100 ms
   };
   for (const auto& c : cases) {
     sim::VirtualClock clock(c.tickStart, c.step);
     sim::World world(clock);
-    DeviceLink link(world.backend);
+    std::stop_source stop;
+    DeviceLink link(world.backend, c.stoppable ? stop.get_token() : std::stop_token{});
     ASSERT_TRUE(link.OpenDevice().open);
     std::array<std::uint8_t, 8> buffer{};
     EXPECT_EQ(link.ReadPipe(buffer, 1000).status, PipeStatus::TimedOut);
-    EXPECT_EQ(world.backend.ReadsStarted(), c.readsStarted);
+    EXPECT_EQ(world.backend.ReadsStarted(), 1);
+    EXPECT_LE(world.backend.Waits(), c.mostWaits) << "start " << c.tickStart;
     EXPECT_GE(clock.Now(), 1000u);
     EXPECT_LT(clock.Now(), 1010u);
   }

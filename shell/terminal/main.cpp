@@ -329,12 +329,12 @@ int RunOne(const Setting& setting, const std::string& id, corvane::link::Backend
       setting.notes.Line(prefix + (loader ? "an update would take the loader path"
                                           : "an update would take the direct path, header flag " +
                                                 std::to_string(identity.headerFlag)));
+      setting.notes.Line(prefix +
+                         shell::ImageDigestLine("main", corvane::firmware::MainImageSha256));
       if (loader) {
         setting.notes.Line(prefix +
                            shell::ImageDigestLine("loader", corvane::firmware::LoaderImageSha256));
       }
-      setting.notes.Line(prefix +
-                         shell::ImageDigestLine("main", corvane::firmware::MainImageSha256));
       if (json) {
         json->Identified(identity);
       }

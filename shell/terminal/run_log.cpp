@@ -65,10 +65,10 @@ void RunLog::Remote(std::string_view id, std::string_view devicePath) {
 }
 
 void RunLog::Images(std::string_view id, protocol::UpdatePath path) {
+  Line(id, ImageDigestLine("main", firmware::MainImageSha256));
   if (path == protocol::UpdatePath::Loader) {
     Line(id, ImageDigestLine("loader", firmware::LoaderImageSha256));
   }
-  Line(id, ImageDigestLine("main", firmware::MainImageSha256));
 }
 
 void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction,

@@ -23,6 +23,7 @@ assert events[-1]["event"] == "end", "the last line is no end event"
 assert all(0 < e["done"] <= e["total"] for e in events if e["event"] == "progress"), "a progress out of its total"
 phases = [e["phase"] for e in events if e["event"] == "phase"]
 assert phases.count("end") == ends, "not one end phase per run"
+assert status == 3 or phases.count("identity") == ends, "a remote found but not identified"
 info = any(e["event"] == "identity" for e in events)
 assert status == 3 or len([e for e in events if e["event"] == "found" and e["remote"]]) == ends, "not one found event per remote"
 assert info or status != 0 or phases.count("main") == ends, "a completed run without its main phase"
