@@ -6,13 +6,16 @@ Run it again when a format changes.
 update_run reads, front to back (past the end every byte reads 0):
   setup     bits: 0 identify only, 1 the remote calls for the loader, 2 it
             never comes back after the loader, 3 waits time out although
-            their transfer completed, 4 it is plugged in late
+            their transfer completed, 4 it is plugged in late, 5 the run can
+            be stopped
   byte      the remote's restart delay after the loader, x 64 ms
   byte      with setup bit 4: its arrival, x 64 ms
   byte      a backend call to fail (sim::Call + 1, or 0), then which one
   byte      interfaces listed before the remote (0-3), each: a length and
             that many bytes of path; length 0: a second remote's path
   byte      the tick count starts this many half seconds before its wrap
+  byte      with setup bit 5: the write at which the stop is asked for (0:
+            never)
   then, for each write the remote sees, a byte:
     bits 0-1  its reply: none, as it should, late by a byte x 16 ms, or a
               byte's length of bytes from the input
@@ -34,12 +37,12 @@ SILENT, NORMAL, LATE, REPLY = range(4)
 WAIT_FAILS, STALLS, SHORT = 1 << 2, 2 << 2, 3 << 2
 EMPTY, FAILS = 1 << 4, 2 << 4
 RESTART, UNPLUG = 1 << 6, 2 << 6
-IDENTIFY, LOADER, GONE, TIMEOUT_RACE, LATE_ARRIVAL = 1, 2, 4, 8, 16
+IDENTIFY, LOADER, GONE, TIMEOUT_RACE, LATE_ARRIVAL, STOPPABLE = 1, 2, 4, 8, 16, 32
 CALLS = {"list": 1, "open": 2, "start-read": 3, "start-write": 4, "wait": 5}
 MAIN_BLOCKS, LOADER_BLOCKS = 20, 5
 
 
-def header(setup=0, restart_ms=3000, arrival_ms=0, call=None, at=1, listed=(), wrap_s=0):
+def header(setup=0, restart_ms=3000, arrival_ms=0, call=None, at=1, listed=(), wrap_s=0, stop_at=0):
     out = [setup, restart_ms // 64]
     if setup & LATE_ARRIVAL:
         out.append(arrival_ms // 64)
@@ -47,7 +50,7 @@ def header(setup=0, restart_ms=3000, arrival_ms=0, call=None, at=1, listed=(), w
     out.append(len(listed))
     for path in listed:
         out += [len(path), *path]
-    return out + [wrap_s * 2]
+    return out + [wrap_s * 2] + ([stop_at] if setup & STOPPABLE else [])
 
 
 def reply(data):
@@ -122,6 +125,15 @@ seeds = {
     "time-out-race": header(TIMEOUT_RACE) + direct,
     "loader-across-wrap": header(LOADER, wrap_s=5) + loader,
     "loader-back-late": header(LOADER, restart_ms=9000) + loader,
+    "identify-no-remote": header(IDENTIFY | LATE_ARRIVAL, arrival_ms=255 * 64),
+    "identity-write-fails": header() + [NORMAL, STALLS],
+    "read-open-fails": header(call="open", at=4) + direct,
+    "write-open-fails": header(call="open", at=3) + direct,
+    "loader-stoppable": header(LOADER | STOPPABLE) + loader,
+    "stopped-in-stall": header(STOPPABLE, stop_at=3) + [NORMAL, NORMAL, STALLS],
+    "stoppable": header(STOPPABLE) + direct,
+    "stopped-in-main": header(STOPPABLE, stop_at=9) + direct,
+    "stopped-in-pause": header(LOADER | STOPPABLE, stop_at=8) + loader,
     "unplugged": header() + [NORMAL] * 5 + [NORMAL | UNPLUG],
     "restarts-in-main": header() + [NORMAL] * 5 + [NORMAL | RESTART],
     "reads-fail": header() + [NORMAL] * 5 + [FAILS],

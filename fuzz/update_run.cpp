@@ -71,11 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t setup = input.Byte();
   SetUp(world, input, setup);
   clock = sim::VirtualClock(0u - 500u * input.Byte());
+  std::stop_source stop;  // with setup bit 5, asked for at the nth write (0: never)
+  const int stopAt = setup & 32 ? input.Byte() : -1;
+  int written = 0;
 
   std::uint8_t action = 0;
   std::size_t violations = 0;
   bool restartedMidImage = false;  // its session gone, the remote's checks say nothing more
   world.remote.writeHook = [&](const sim::Received&) {
+    if (++written == stopAt) {
+      stop.request_stop();
+    }
     action = input.Byte();
     const auto fault = static_cast<sim::WriteFault>(action >> 2 & 3);
     return sim::WriteBehaviour{fault, fault == sim::WriteFault::Short ? input.Byte() : 0u};
@@ -110,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::map<std::uint16_t, std::array<int, 3>> blocks;
   std::uint16_t current = 0;  // 0 after any other write
   std::vector<std::pair<std::uint8_t, std::size_t>> ended;
-  link::DeviceLink link(world.backend);
+  link::DeviceLink link(world.backend, stopAt >= 0 ? stop.get_token() : std::stop_token{});
   link.SetTrace([&](auto direction, auto bytes, const link::PipeResult& result) {
     const bool whole = result.status == link::PipeStatus::Completed && result.count == bytes.size();
     if (direction == link::DeviceLink::Direction::Read) {
