@@ -137,6 +137,11 @@ seeds = {
     "unplugged": header() + [NORMAL] * 5 + [NORMAL | UNPLUG],
     "restarts-in-main": header() + [NORMAL] * 5 + [NORMAL | RESTART],
     "reads-fail": header() + [NORMAL] * 5 + [FAILS],
+    # What the fuzzer found: a remote that restarts at once mid-image and is
+    # written to again; a block whose only reply is longer than a BlockReply.
+    "restarts-at-once-in-main": header(restart_ms=0) + [NORMAL] * 5 + [NORMAL | RESTART] + direct,
+    "long-reply-then-silence": header()
+    + run(MAIN_BLOCKS, each=lambda n: reply(identity(0, 9, 0, 0)) + [SILENT] * 2 if n == 2 else [NORMAL]),
 }
 
 def usb(vendor, product, readable, *configs):
