@@ -67,15 +67,5 @@ TEST(RemoteId, IsTheInstancePartUpperCased) {
   EXPECT_EQ(RemoteId("no parts\0behind"s), "NO PARTS");
 }
 
-TEST_F(FindDevicePathTest, StoresThePathAndClearsItWhenNothingIsFound) {
-  const std::string simulated =
-      "\\\\?\\USB#VID_EC4B&PID_7A10#SIM-1#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";
-  EXPECT_EQ(link.FindDevicePath(), simulated);
-  EXPECT_EQ(link.DevicePath(), simulated);
-  backend.SetPresent(false);
-  EXPECT_EQ(link.FindDevicePath(), "");
-  EXPECT_EQ(link.DevicePath(), "");
-}
-
 }  // namespace
 }  // namespace corvane::link

@@ -210,21 +210,5 @@ TEST(PipeTransferStop, EndsAWaitEarlyAndRefusesWhatFollows) {
   EXPECT_EQ(world.backend.OpenFiles(), 0);
 }
 
-// A stop that is possible but never asked for waits in slices, yet a try
-// still lasts until its reply: one read, not one per slice.
-TEST(PipeTransferStop, WaitsInSlicesWithoutMoreTries) {
-  sim::VirtualClock clock;
-  sim::World world(clock);
-  std::stop_source stop;
-  DeviceLink link(world.backend, stop.get_token());
-  world.remote.replyDelayMs = 1500;
-  ASSERT_TRUE(link.OpenDevice().open);
-  ASSERT_EQ(link.WritePipe(Probe, 200).status, PipeStatus::Completed);
-  std::array<std::uint8_t, 1> ack{};
-  EXPECT_EQ(link.ReadPipe(ack, 2000).count, 1u);
-  EXPECT_EQ(ack[0], 0xF6);
-  EXPECT_EQ(world.backend.ReadsStarted(), 1);
-}
-
 }  // namespace
 }  // namespace corvane::link

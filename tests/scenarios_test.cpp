@@ -4,7 +4,6 @@
 #include <numeric>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "firmware/images.h"
@@ -182,40 +181,29 @@ TEST_F(ScenarioTest, EachPathWritesItsFramesInOrderAndShowsItsProgress) {
 
 class RepeatedRunTest : public SimTestWorld {};
 
-TEST_F(RepeatedRunTest, ANewRunStartsAfreshAfterAFailure) {
-  remote.answerHook = [](const Received& r, const Answer&) -> std::optional<Answer> {
-    if (r.kind != FrameKind::Probe) {
-      return std::nullopt;
-    }
-    Answer nak;
-    nak.reply = std::vector<std::uint8_t>{0xF5};
-    return nak;
-  };
+// A probe answered F5, or with two bytes beginning F6 (a reply longer than
+// asked, not an acknowledgement), fails; a new run then starts afresh.
+TEST_F(RepeatedRunTest, AProbeNotAcknowledgedFailsAndANewRunStartsAfresh) {
+  for (const auto& reply : {std::vector<std::uint8_t>{0xF5}, {0xF6, 0x00}}) {
+    remote.answerHook = [reply](const Received& r, const Answer&) -> std::optional<Answer> {
+      if (r.kind != FrameKind::Probe) {
+        return std::nullopt;
+      }
+      Answer answer;
+      answer.reply = reply;
+      return answer;
+    };
+    std::vector<std::string> transcript;
+    RecordingWindow window(transcript);
+    EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
+  }
+  remote.answerHook = nullptr;
   std::vector<std::string> transcript;
   RecordingWindow window(transcript);
-  EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
-  remote.answerHook = nullptr;
-  transcript.clear();
   EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::Completed);
   EXPECT_EQ(transcript.front(), "min 0") << "the old text stays until the run sets its own";
   ASSERT_EQ(remote.images().size(), 1u);
   EXPECT_TRUE(std::ranges::equal(remote.images()[0].bytes, images.Main()));
-}
-
-// The probe is answered with one byte; two bytes beginning F6 are a reply
-// longer than asked, not an acknowledgement.
-TEST_F(RepeatedRunTest, AProbeReplyLongerThanOneByteIsNoAcknowledgement) {
-  remote.answerHook = [](const Received& r, const Answer&) -> std::optional<Answer> {
-    if (r.kind != FrameKind::Probe) {
-      return std::nullopt;
-    }
-    Answer longer;
-    longer.reply = std::vector<std::uint8_t>{0xF6, 0x00};
-    return longer;
-  };
-  std::vector<std::string> transcript;
-  RecordingWindow window(transcript);
-  EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
 }
 
 class IdentityTest : public SimTestWorld {};
@@ -279,40 +267,6 @@ TEST(TimeDelay, SleepsInSlicesAndTellsWhatIsLeftEverySecond) {
   EXPECT_GE(world.backend.Slept(), 7800u) << "the pause sleeps; it does not spin on the ticks";
   EXPECT_GE(observer.told, 8);
   EXPECT_LE(observer.told, 9);
-}
-
-// On the real clock at a real remote's pace, so that the two runs overlap
-// for their whole length.
-TEST(TwoLinks, UpdateTwoRemotesAtOnceEachWhole) {
-  const firmware::Images images = firmware::Images::Embedded().value();
-  struct Side {
-    RealClock clock;
-    World world{clock};
-    std::vector<std::string> transcript;
-    Outcome outcome = Outcome::NoRemote;
-  };
-  std::array<Side, 2> sides;
-  FindScenario("direct-flagged")->setUp(sides[1].world);
-  std::vector<std::thread> runs;
-  for (Side& side : sides) {
-    PaceLikeARealRemote(side.world);
-    runs.emplace_back([&side, &images] {
-      link::DeviceLink link(side.world.backend);
-      RecordingWindow window(side.transcript);
-      side.outcome = UpdateFirmware(link, images, window).outcome;
-    });
-  }
-  for (auto& run : runs) {
-    run.join();
-  }
-  for (const Side& side : sides) {
-    EXPECT_EQ(side.outcome, Outcome::Completed);
-    EXPECT_EQ(side.world.backend.OpenFiles(), 0);
-    EXPECT_EQ(side.world.remote.violations(), std::vector<std::string>{});
-    ASSERT_EQ(side.world.remote.images().size(), 1u);
-    EXPECT_TRUE(std::ranges::equal(side.world.remote.images()[0].bytes, images.Main()));
-  }
-  EXPECT_EQ(sides[1].world.remote.images()[0].headerFlag, 1) << "each remote its own run";
 }
 
 }  // namespace
