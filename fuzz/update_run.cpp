@@ -1,7 +1,7 @@
 // A whole update run, or an identification, against the simulated remote on
 // a virtual clock, the input setting up the world and then playing the
 // remote write by write (the format: fuzz/make_seeds.py).
-#include <cstring>
+#include <algorithm>
 #include <map>
 
 #include "input.h"
@@ -158,8 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto& received = world.remote.images();
     const bool mainWhole =
-        !received.empty() && received.back().bytes.size() == images.Main().size() &&
-        std::memcmp(received.back().bytes.data(), images.Main().data(), images.Main().size()) == 0;
+        !received.empty() && std::ranges::equal(received.back().bytes, images.Main());
     Require(result->outcome != protocol::Outcome::Completed ||
                 (ended == sent && (mainWhole || restartedMidImage)),
             "completed only with every block of every image sent, its end frame written and "

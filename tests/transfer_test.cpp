@@ -145,14 +145,5 @@ TEST_F(TransferTest, SendsNothingPastTheImageNorForAnEmptyOne) {
   EXPECT_TRUE(writes.empty());
 }
 
-TEST_F(TransferTest, AFailedWriteIsNeverRetriedAndReportsNoProgress) {
-  remote.writeHook = [](const Received& r) {
-    return r.block == 2 ? sim::WriteBehaviour{sim::WriteFault::Short, 1} : sim::WriteBehaviour{};
-  };
-  EXPECT_EQ(Transfer(78336), TransferResult::WriteFailed);
-  EXPECT_EQ(writes.size(), 2u);
-  EXPECT_EQ(progress, std::vector<std::int32_t>{4096});
-}
-
 }  // namespace
 }  // namespace corvane::protocol

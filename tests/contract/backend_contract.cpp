@@ -1,6 +1,5 @@
 #include "backend_contract.h"
 
-#include <algorithm>
 #include <array>
 #include <optional>
 

@@ -186,8 +186,6 @@ TEST_F(UpdaterWindowTest, StartShowsTheProgressAsTheRunGoesAndEndsWithSendComple
   EXPECT_TRUE(window.isVisible());
 }
 
-// While a run is in progress the window's thread goes on handling events,
-// and the close box the window manager reports is dropped.
 TEST_F(UpdaterWindowTest, ARemoteThatIsThereButRefusedShowsItsCauseInABoxThatHoldsNothing) {
   for (const auto* name : {"no-remote", "no-permission"}) {
     world.backend.SetPresent(true);
@@ -263,10 +261,7 @@ TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowShowsItsTextAndLaterOperatio
   EXPECT_EQ(Fill(), fill);
 }
 
-TEST_F(UpdaterWindowTest, ExitAndTheCloseBoxEndTheProgramAtOnceWithoutTouchingTheRemote) {
-  EXPECT_TRUE(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }));
-  EXPECT_FALSE(window.isVisible());
-  window.show();
+TEST_F(UpdaterWindowTest, TheCloseBoxEndsTheProgramAtOnceWithoutTouchingTheRemote) {
   EXPECT_TRUE(ProgramEndsAfter([this] { window.windowHandle()->close(); }));
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(world.backend.Opens(), 0);

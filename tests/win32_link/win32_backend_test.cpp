@@ -53,27 +53,5 @@ TEST(Win32Discovery, ReadsThePathsOfPresentInterfacesAndStopsWhenTold) {
   EXPECT_EQ(shown, 1);
 }
 
-// Transfer files are inherited by child processes, held files are not; a
-// pipe that does not exist does not open.
-TEST(Win32Files, InheritOnlyTransferFiles) {
-  Win32Backend backend;
-  const Opened missing =
-      backend.OpenPipe("\\\\.\\pipe\\corvane-no-such-pipe", Pipe::Read, PipeUse::Transfer);
-  EXPECT_EQ(missing.file, InvalidHandle);
-  EXPECT_EQ(missing.cause.kind, CauseKind::DeviceGone);
-  const std::string name = "\\\\.\\pipe\\corvane-inherit-" + std::to_string(GetCurrentProcessId());
-  for (const PipeUse use : {PipeUse::Held, PipeUse::Transfer}) {
-    const HANDLE server =
-        CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE, 1, 0, 0, 0, nullptr);
-    const Handle client = backend.OpenPipe(name, Pipe::Read, use).file;
-    ASSERT_NE(client, InvalidHandle);
-    DWORD flags = 0;
-    GetHandleInformation(reinterpret_cast<HANDLE>(client), &flags);
-    EXPECT_EQ((flags & HANDLE_FLAG_INHERIT) != 0, use == PipeUse::Transfer);
-    backend.ClosePipe(client);
-    CloseHandle(server);
-  }
-}
-
 }  // namespace
 }  // namespace corvane::link

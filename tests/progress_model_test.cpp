@@ -3,16 +3,9 @@
 #include <limits>
 
 #include "shell/progress_model.h"
-#include "shell/window_layout.h"
 
 namespace corvane::shell {
 namespace {
-
-TEST(WindowLayout, ScalesTwipsToPixelsByTheScreensDpi) {
-  EXPECT_EQ(TwipsToPixels(ClientWidthTwips, DesignDpi), 394);
-  EXPECT_EQ(TwipsToPixels(ClientHeightTwips, DesignDpi), 236);
-  EXPECT_EQ(TwipsToPixels(ClientWidthTwips, 144), 591);  // one and a half times, rounded
-}
 
 TEST(ProgressModel, FillsInProportionAndClampsOutOfRangeValues) {
   constexpr float nan = std::numeric_limits<float>::quiet_NaN();
