@@ -91,21 +91,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 (action >> 2 & 3) == 3,
             "every frame written whole is well formed");
     violations = world.remote.violations().size();
-    sim::Answer played = normal;
+    std::optional<sim::Answer> played(normal);
     if ((action & 3) == 0) {
-      played.reply.reset();
+      played->reply.reset();
     } else if ((action & 3) == 2) {
-      played.delayMs = 16u * input.Byte();
+      played->delayMs = 16u * input.Byte();
     } else if ((action & 3) == 3) {
-      played.reply = input.Bytes(input.Byte());
+      played->reply = input.Bytes(input.Byte());
     }
-    played.mode = static_cast<sim::ReadMode>((action >> 4 & 3) % 3);
+    played->mode = static_cast<sim::ReadMode>((action >> 4 & 3) % 3);
     if (action >> 6 != 0) {
-      played.presence = static_cast<sim::Presence>((action >> 6) % 3);
+      played->presence = static_cast<sim::Presence>((action >> 6) % 3);
     }
     restartedMidImage |=
-        played.presence == sim::Presence::Restarts && received.kind != sim::FrameKind::LoaderEnd;
-    return std::optional(played);
+        played->presence == sim::Presence::Restarts && received.kind != sim::FrameKind::LoaderEnd;
+    return played;
   };
 
   // The blocks of the image being sent as the link's trace shows them:
