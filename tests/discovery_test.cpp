@@ -15,8 +15,6 @@ const std::string Remote =
     "\\\\?\\usb#vid_ec4b&pid_7a10#5&2f1a3c&0&1#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
 const std::string RemoteUpper =
     "\\\\?\\USB#VID_EC4B&PID_7A10#5&2F1A3C&0&1#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";
-const std::string Second =
-    "\\\\?\\usb#vid_ec4b&pid_7a10#5&99&0&2#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
 
 class FindDevicePathTest : public SimTestWorld {};
 
@@ -32,7 +30,7 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
       {"lower case, upper-cased whole", {Remote}, RemoteUpper, 1},
       {"decoys, the remote, a second remote",
        {"\\\\?\\hid#vid_ec4b", "\\\\?\\usb#vid_ec4b&pid_7a10#5&1#{00000000-0000-0000-0000-0}",
-        Remote, Second},
+        Remote, "\\\\?\\usb#vid_ec4b&pid_7a10#5&99&0&2#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}"},
        RemoteUpper,
        3},
       {"no vendor text",
@@ -62,8 +60,6 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
 
 TEST(RemoteId, IsTheInstancePartUpperCased) {
   EXPECT_EQ(RemoteId(Remote), "5&2F1A3C&0&1");
-  EXPECT_EQ(RemoteId("\\\\?\\usb#vid_ec4b&pid_7a10#1-1.4#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}"),
-            "1-1.4");
   EXPECT_EQ(RemoteId("no parts\0behind"s), "NO PARTS");
 }
 

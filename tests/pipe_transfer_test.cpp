@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
@@ -165,14 +166,17 @@ TEST(PipeTransferClock, TimeOutsHoldExactlyAndAcrossAWrapOfTheTickCount) {
     sim::VirtualClock clock(c.tickStart, c.step);
     sim::World world(clock);
     std::stop_source stop;
-    DeviceLink link(world.backend, c.stoppable ? stop.get_token() : std::stop_token{});
-    ASSERT_TRUE(link.OpenDevice().open);
+    std::optional<DeviceLink> link(std::in_place, world.backend,
+                                   c.stoppable ? stop.get_token() : std::stop_token{});
+    ASSERT_TRUE(link->OpenDevice().open);
     std::array<std::uint8_t, 8> buffer{};
-    EXPECT_EQ(link.ReadPipe(buffer, 1000).status, PipeStatus::TimedOut);
+    EXPECT_EQ(link->ReadPipe(buffer, 1000).status, PipeStatus::TimedOut);
     EXPECT_EQ(world.backend.ReadsStarted(), 1);
     EXPECT_LE(world.backend.Waits(), c.mostWaits) << "start " << c.tickStart;
     EXPECT_GE(clock.Now(), 1000u);
     EXPECT_LT(clock.Now(), 1010u);
+    link.reset();
+    EXPECT_EQ(world.backend.OpenFiles(), 0) << "a link ending open closes what it holds";
   }
 }
 

@@ -177,6 +177,8 @@ class RepeatedRunTest : public SimTestWorld {};
 // A probe answered F5, or with two bytes beginning F6 (a reply longer than
 // asked, not an acknowledgement), fails; a new run then starts afresh.
 TEST_F(RepeatedRunTest, AProbeNotAcknowledgedFailsAndANewRunStartsAfresh) {
+  std::vector<std::string> transcript;
+  RecordingWindow window(transcript);
   for (const auto& reply : {std::vector<std::uint8_t>{0xF5}, {0xF6, 0x00}}) {
     remote.answerHook = [reply](const Received& r, const Answer&) -> std::optional<Answer> {
       if (r.kind != FrameKind::Probe) {
@@ -186,13 +188,10 @@ TEST_F(RepeatedRunTest, AProbeNotAcknowledgedFailsAndANewRunStartsAfresh) {
       answer.reply = reply;
       return answer;
     };
-    std::vector<std::string> transcript;
-    RecordingWindow window(transcript);
     EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::ProbeFailed);
   }
   remote.answerHook = nullptr;
-  std::vector<std::string> transcript;
-  RecordingWindow window(transcript);
+  transcript.clear();
   EXPECT_EQ(UpdateFirmware(link, images, window).outcome, Outcome::Completed);
   EXPECT_EQ(transcript.front(), "min 0") << "the old text stays until the run sets its own";
   ASSERT_EQ(remote.images().size(), 1u);
