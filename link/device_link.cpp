@@ -72,7 +72,7 @@ std::string DeviceLink::FindDevicePath() {
 }
 
 OpenResult DeviceLink::OpenDevice() {
-  // Callers close first; whatever is still held is released, not forgotten.
+  // A run opens on whatever an earlier one left: released here, not forgotten.
   CloseDevice();
   if (Stopped()) {
     return {false, StoppedCause};

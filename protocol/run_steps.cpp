@@ -87,7 +87,6 @@ RunResult EndRun(const Run& run, Outcome outcome, link::Cause cause) {
   if (ending.window == WindowAfter::Closes) {
     run.window.CloseWindow();
   }
-  run.link.CloseDevice();
   return {outcome, std::move(cause)};
 }
 

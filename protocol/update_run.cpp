@@ -16,7 +16,6 @@ RunObserver& ObserverOrNone(RunObserver* observer) {
 RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
                          WindowOperations& window, RunObserver* observer) {
   const Run run{link, images, window, ObserverOrNone(observer)};
-  link.CloseDevice();
   const Connection connection = Connect(run);
   if (const auto* ended = std::get_if<RunResult>(&connection)) {
     return *ended;
@@ -55,7 +54,6 @@ std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
                                                  const firmware::Images& images,
                                                  WindowOperations& window, RunObserver* observer) {
   const Run run{link, images, window, ObserverOrNone(observer)};
-  link.CloseDevice();
   const Connection connection = Connect(run);
   if (const auto* ended = std::get_if<RunResult>(&connection)) {
     return *ended;
