@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 namespace corvane::shell {
+
+inline constexpr std::string_view FlashProgram = "corvane-flash";
 
 struct Options {
   bool help = false;

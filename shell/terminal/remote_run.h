@@ -1,0 +1,34 @@
+// One remote's run in corvane-flash: the update, or with --info the
+// identification, through a link of its own, shown on the terminal, in
+// the JSON events and in the log, and told at its end.
+#pragma once
+
+#include <stop_token>
+#include <string>
+
+#include "firmware/images.h"
+#include "link/backend.h"
+#include "shell/terminal/line_writer.h"
+#include "shell/terminal/options.h"
+#include "shell/terminal/run_log.h"
+
+namespace corvane::shell {
+
+// What every run of the program shares.
+struct RunSetting {
+  const Options& options;
+  const firmware::Images& images;
+  LineWriter& out;    // standard output
+  LineWriter& err;    // standard error
+  LineWriter& notes;  // what a run does: out, or err under --json
+  RunLog* log;        // null: no log
+  bool several;       // more than one run at once
+};
+
+// Runs to the remote with `id` (whatever remote is found when empty) and
+// gives the exit status the run calls for; 0 once a stop is requested, the
+// interrupt's status being the program's.
+int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& backend,
+              std::stop_token stop);
+
+}  // namespace corvane::shell

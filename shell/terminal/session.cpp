@@ -1,0 +1,157 @@
+#include "shell/terminal/session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/keep_awake.h"
+#include "shell/terminal/console.h"
+#include "shell/terminal/exit_status.h"
+#include "shell/terminal/line_writer.h"
+#include "shell/terminal/remote_run.h"
+#include "shell/terminal/run_log.h"
+
+namespace corvane::shell {
+namespace {
+
+// With no number, --wait waits this long between looks where the system
+// cannot tell of an arrival.
+constexpr std::uint32_t WaitPollMs = 250;
+
+// Waits for a remote to be plugged in, at most `ms` (for ever: WaitForEver).
+void WaitForRemote(Remotes& remotes, std::uint32_t ms, LineWriter& notes, std::stop_token stop) {
+  if (!remotes.List().empty()) {
+    return;
+  }
+  notes.Line(ms == WaitForEver ? "waiting for a remote to be plugged in"
+                               : "waiting for a remote to be plugged in, at most " +
+                                     std::to_string(ms / 1000) + " s");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!stop.stop_requested() && remotes.List().empty()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (ms != WaitForEver && left <= 0) {
+      return;
+    }
+    remotes.WaitForArrival(ms == WaitForEver
+                               ? WaitPollMs
+                               : static_cast<std::uint32_t>(std::min<long long>(left, WaitPollMs)));
+  }
+}
+
+void PrintList(const std::vector<link::ListedRemote>& listed, LineWriter& out) {
+  std::size_t width = 2;
+  for (const auto& remote : listed) {
+    width = std::max(width, remote.id.size());
+  }
+  for (const auto& remote : listed) {
+    out.Line(remote.id + std::string(width + 2 - remote.id.size(), ' ') + remote.description);
+  }
+}
+
+// The ids of the remotes to run, or nothing when the choice is the user's
+// (several plugged in, none chosen), after saying so.
+std::optional<std::vector<std::string>> Choose(const Options& options,
+                                               const std::vector<link::ListedRemote>& listed,
+                                               LineWriter& err) {
+  std::vector<std::string> ids;
+  if (options.all) {
+    for (const auto& remote : listed) {
+      ids.push_back(remote.id);
+    }
+  } else if (!options.device.empty()) {
+    ids.push_back(options.device);
+  } else if (listed.size() > 1) {
+    err.Line(std::string(FlashProgram) + ": several remotes are plugged in:");
+    PrintList(listed, err);
+    err.Line(std::string(FlashProgram) +
+             ": choose one with --device ID, or update them all with --all");
+    return std::nullopt;
+  } else if (listed.size() == 1) {
+    ids.push_back(listed.front().id);
+  }
+  if (ids.empty()) {
+    ids.emplace_back();  // the run finds none, and says so
+  }
+  return ids;
+}
+
+// Runs every remote chosen at once, each on a thread of its own; gives
+// their exit statuses in the order of `ids`.
+std::vector<int> RunAll(const RunSetting& setting, Remotes& remotes,
+                        const std::vector<std::string>& ids, std::stop_token stop) {
+  // Every run's backend is made here, before any run starts: a remote set
+  // makes them without a lock.
+  std::vector<link::Backend*> backends;
+  for (const std::string& id : ids) {
+    backends.push_back(&remotes.BackendFor(id));
+  }
+  std::vector<int> statuses(ids.size(), 0);
+  std::vector<std::thread> others;
+  for (std::size_t i = 1; i < ids.size(); ++i) {
+    others.emplace_back([&, i] { statuses[i] = RunRemote(setting, ids[i], *backends[i], stop); });
+  }
+  statuses[0] = RunRemote(setting, ids[0], *backends[0], stop);
+  for (auto& other : others) {
+    other.join();
+  }
+  return statuses;
+}
+
+}  // namespace
+
+int RunSession(const Options& options, Remotes& remotes, const firmware::Images& images) {
+  LineWriter out(stdout);
+  LineWriter err(stderr);
+  std::optional<RunLog> log;
+  if (!options.logFile.empty()) {
+    log.emplace(options.logFile, std::string(FlashProgram) + ' ' + CORVANE_VERSION);
+    if (!log->IsOpen()) {
+      err.Line(std::string(FlashProgram) + ": cannot write the log " + options.logFile);
+      return CouldNotStart;
+    }
+  }
+  std::vector<int> statuses;
+  const int interrupted = RunStoppable([&](std::stop_token stop) {
+    LineWriter& notes = options.json ? err : out;
+    if (options.waitMs) {
+      WaitForRemote(remotes, *options.waitMs, notes, stop);
+    }
+    const auto listed = remotes.List();
+    if (options.list) {
+      if (listed.empty()) {
+        err.Line(std::string(protocol::EndingOf(protocol::Outcome::NoRemote).text));
+        statuses = {ExitStatusOf(protocol::Outcome::NoRemote)};
+      }
+      PrintList(listed, out);
+      return;
+    }
+    const auto ids = Choose(options, listed, err);
+    if (!ids) {
+      statuses = {BadArguments};
+      return;
+    }
+    const RunSetting setting{options,        images, out, err, notes, log ? &*log : nullptr,
+                             ids->size() > 1};
+    // The computer stays up while any remote is written.
+    std::optional<KeepAwake> awake;
+    if (!options.info && !listed.empty()) {
+      awake.emplace(FlashProgram);
+    }
+    statuses = RunAll(setting, remotes, *ids, stop);
+  });
+  if (interrupted != 0) {
+    err.Line(std::string(FlashProgram) +
+             ": interrupted; the link to the remote is closed. The remote may need the update "
+             "again.");
+    return interrupted;
+  }
+  const auto failed = std::ranges::find_if(statuses, [](int status) { return status != 0; });
+  return failed == statuses.end() ? 0 : *failed;
+}
+
+}  // namespace corvane::shell
