@@ -244,6 +244,16 @@ std::string UnknownScenario(std::string_view program, std::string_view name,
   return text.append(program).append(" ").append(listOption).append(" shows them)");
 }
 
+ScenarioArgument ReadScenarioArgument(std::string_view program, std::string_view argument) {
+  if (argument == "--list") {
+    return {nullptr, ScenarioList(), 0};
+  }
+  if (const Scenario* scenario = FindScenario(argument)) {
+    return {scenario, {}, 0};
+  }
+  return {nullptr, UnknownScenario(program, argument, "--list") + "\n", 2};
+}
+
 const Scenario* FindScenario(std::string_view name) {
   const auto found = std::find_if(AllScenarios.begin(), AllScenarios.end(),
                                   [name](const Scenario& s) { return s.name == name; });

@@ -48,6 +48,16 @@ std::string ScenarioList();
 std::string UnknownScenario(std::string_view program, std::string_view name,
                             std::string_view listOption);
 
+// What a program that takes one scenario name, or --list, makes of its
+// argument: the scenario, or the text to print (on standard error when
+// `status` is not 0) and the status to end with.
+struct ScenarioArgument {
+  const Scenario* scenario = nullptr;
+  std::string text;
+  int status = 0;
+};
+ScenarioArgument ReadScenarioArgument(std::string_view program, std::string_view argument);
+
 // Everything one run left behind.
 struct ScenarioRun {
   std::vector<std::string> transcript;

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "firmware/images.h"
+#include "shell/embedded_images.h"
 #include "sim/scenarios.h"
 
 namespace {
@@ -43,22 +43,17 @@ int main(int argc, char** argv) {
   if (argc != 2) {
     return Usage();
   }
-  const std::string_view argument = argv[1];
-  if (argument == "--list") {
-    std::cout << corvane::sim::ScenarioList();
-    return 0;
+  const auto chosen = corvane::sim::ReadScenarioArgument("corvane-sim", argv[1]);
+  if (chosen.scenario == nullptr) {
+    (chosen.status == 0 ? std::cout : std::cerr) << chosen.text;
+    return chosen.status;
   }
-  const auto* scenario = corvane::sim::FindScenario(argument);
-  if (scenario == nullptr) {
-    std::cerr << corvane::sim::UnknownScenario("corvane-sim", argument, "--list") << '\n';
-    return 2;
-  }
-  const auto images = corvane::firmware::Images::Embedded();
+  const auto images = corvane::shell::EmbeddedImages(
+      "corvane-sim", [](const std::string& line) { std::cerr << line << '\n'; });
   if (!images) {
-    std::cerr << "corvane-sim: " << corvane::firmware::ImagesRefused << '\n';
-    return 1;
+    return corvane::shell::ImagesRefusedStatus;
   }
   corvane::sim::VirtualClock clock;
-  PrintRun(corvane::sim::RunScenario(*scenario, clock, *images));
+  PrintRun(corvane::sim::RunScenario(*chosen.scenario, clock, *images));
   return 0;
 }

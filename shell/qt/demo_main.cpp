@@ -4,65 +4,31 @@
 
 #include <QApplication>
 #include <iostream>
-#include <string_view>
 
-#include "shell/program_info.h"
+#include "shell/demo_arguments.h"
+#include "shell/embedded_images.h"
 #include "shell/qt/updater_window.h"
 #include "shell/update_action.h"
-#include "sim/demo_remote.h"
-#include "sim/scenarios.h"
-
-namespace {
-
-constexpr std::string_view Program = "corvane-updater-demo";
-
-constexpr std::string_view Arguments = "[SCENARIO | --list]";
-
-int Usage() {
-  std::cerr << "usage: corvane-updater-demo " << Arguments << '\n';
-  return 2;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-  // The arguments are read before Qt starts, so that a wrong one is told
-  // without a display.
-  if (argc > 2) {
-    return Usage();
+  // The arguments are read before Qt starts, so that they need no display.
+  const auto chosen = corvane::shell::ReadDemoArguments(argc, argv);
+  if (chosen.scenario == nullptr) {
+    (chosen.status == 0 ? std::cout : std::cerr) << chosen.text;
+    return chosen.status;
   }
-  const std::string_view name = argc == 2 ? argv[1] : corvane::sim::DefaultDemoScenario;
-  if (name == "--list") {
-    std::cout << corvane::sim::ScenarioList();
-    return 0;
-  }
-  if (name == "--help" || name == "-h") {
-    std::cout << corvane::shell::WindowProgramHelp(
-        Program, Arguments,
-        "Opens the updater window with a simulated remote plugged in (scenario direct\n"
-        "unless another is named), at a real remote's pace. --list lists the scenarios.");
-    return 0;
-  }
-  if (name == "--version" || name == "-V") {
-    std::cout << corvane::shell::VersionText(Program);
-    return 0;
-  }
-  const auto* scenario = corvane::sim::FindScenario(name);
-  if (scenario == nullptr) {
-    std::cerr << corvane::sim::UnknownScenario(Program, name, "--list") << '\n';
-    return 2;
-  }
-  const auto images = corvane::firmware::Images::Embedded();
+  const auto images = corvane::shell::EmbeddedImages(
+      corvane::shell::DemoProgram, [](const std::string& line) { std::cerr << line << '\n'; });
   if (!images) {
-    std::cerr << Program << ": " << corvane::firmware::ImagesRefused << '\n';
-    return 1;
+    return corvane::shell::ImagesRefusedStatus;
   }
 
   QApplication app(argc, argv);
-  corvane::sim::DemoRemote remote(*scenario);
+  corvane::sim::DemoRemote remote(*chosen.scenario);
   corvane::shell::UpdaterWindow window(
       [&](corvane::protocol::WindowOperations& shown) {
-        return corvane::shell::UpdateKeptAwake(remote.backend(), *images, Program, shown);
+        return corvane::shell::UpdateKeptAwake(remote.backend(), *images,
+                                               corvane::shell::DemoProgram, shown);
       },
       corvane::shell::DemoTitlePrefix);
   window.show();

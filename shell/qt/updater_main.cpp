@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "link/libusb/libusb_backend.h"
+#include "shell/embedded_images.h"
 #include "shell/program_info.h"
 #include "shell/qt/updater_window.h"
 #include "shell/update_action.h"
@@ -24,10 +25,10 @@ int main(int argc, char** argv) {
     std::cout << corvane::shell::VersionText("corvane-updater");
     return 0;
   }
-  const auto images = corvane::firmware::Images::Embedded();
+  const auto images = corvane::shell::EmbeddedImages(
+      "corvane-updater", [](const std::string& line) { std::cerr << line << '\n'; });
   if (!images) {
-    std::cerr << "corvane-updater: " << corvane::firmware::ImagesRefused << '\n';
-    return 1;
+    return corvane::shell::ImagesRefusedStatus;
   }
   QApplication app(argc, argv);
   // Lets the desktop match the window to its .desktop file and icon.

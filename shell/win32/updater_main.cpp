@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/win32/win32_backend.h"
+#include "shell/embedded_images.h"
 #include "shell/program_info.h"
 #include "shell/update_action.h"
 #include "shell/win32/program_text.h"
@@ -21,11 +22,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
           corvane::shell::VersionText("corvane-updater"))) {
     return 0;
   }
-  const auto images = corvane::firmware::Images::Embedded();
+  const auto images =
+      corvane::shell::EmbeddedImages("corvane-updater", [](const std::string& line) {
+        corvane::shell::win32::Say("corvane-updater", line + "\n", true);
+      });
   if (!images) {
-    const std::string text(corvane::firmware::ImagesRefused);
-    MessageBoxA(nullptr, text.c_str(), "corvane-updater", MB_OK | MB_ICONERROR);
-    return 1;
+    return corvane::shell::ImagesRefusedStatus;
   }
   corvane::link::Win32Backend backend;
   corvane::shell::win32::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
