@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <array>
 #include <cmath>
 
 #include "firmware/image_layout.h"
@@ -13,16 +12,53 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr std::array<std::string_view, 6> PhaseNames{"probe", "identity", "loader",
-                                                     "pause", "main",     "end"};
-
-std::string_view PathName(protocol::UpdatePath path) {
-  return path == protocol::UpdatePath::Loader ? "loader" : "direct";
+// Switches without a default, so that the compiler names a value left
+// without a name.
+std::string_view PhaseName(protocol::Phase phase) {
+  switch (phase) {
+    case protocol::Phase::Probe:
+      return "probe";
+    case protocol::Phase::Identity:
+      return "identity";
+    case protocol::Phase::Loader:
+      return "loader";
+    case protocol::Phase::Pause:
+      return "pause";
+    case protocol::Phase::Main:
+      return "main";
+    case protocol::Phase::End:
+      return "end";
+  }
+  return {};
 }
 
-constexpr std::array<std::string_view, 6> CauseNames{
-    "none",        "permission-denied", "held-by-another-program",
-    "device-gone", "stopped",           "system-error"};
+std::string_view PathName(protocol::UpdatePath path) {
+  switch (path) {
+    case protocol::UpdatePath::Direct:
+      return "direct";
+    case protocol::UpdatePath::Loader:
+      return "loader";
+  }
+  return {};
+}
+
+std::string_view CauseName(link::CauseKind kind) {
+  switch (kind) {
+    case link::CauseKind::None:
+      return "none";
+    case link::CauseKind::PermissionDenied:
+      return "permission-denied";
+    case link::CauseKind::HeldByAnotherProgram:
+      return "held-by-another-program";
+    case link::CauseKind::DeviceGone:
+      return "device-gone";
+    case link::CauseKind::Stopped:
+      return "stopped";
+    case link::CauseKind::SystemError:
+      return "system-error";
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -35,11 +71,12 @@ void JsonEvents::Emit(Object object) {
 }
 
 void JsonEvents::SetProgressValue(float value) {
-  const double done = std::round(static_cast<double>(value) - min_);
+  progress_.value = value;
+  const double done = std::round(progress_.Done());
   if (done > 0) {
     Emit(json{{"event", "progress"},
               {"done", static_cast<std::int64_t>(done)},
-              {"total", static_cast<std::int64_t>(std::round(static_cast<double>(max_) - min_))}});
+              {"total", static_cast<std::int64_t>(std::round(progress_.Total()))}});
   }
 }
 
@@ -48,7 +85,7 @@ void JsonEvents::Found(std::string_view devicePath) {
 }
 
 void JsonEvents::PhaseStarted(protocol::Phase phase) {
-  json event{{"event", "phase"}, {"phase", PhaseNames[static_cast<std::size_t>(phase)]}};
+  json event{{"event", "phase"}, {"phase", PhaseName(phase)}};
   if (phase == protocol::Phase::Main || phase == protocol::Phase::Loader) {
     event["path"] = PathName(path_);
   }
@@ -78,7 +115,7 @@ void JsonEvents::End(const protocol::RunResult& result, bool identified, int exi
     event["images"]["loader"] = firmware::LoaderImageSha256;
   }
   if (result.cause.kind != link::CauseKind::None) {
-    event["cause"] = json{{"kind", CauseNames[static_cast<std::size_t>(result.cause.kind)]},
+    event["cause"] = json{{"kind", CauseName(result.cause.kind)},
                           {"code", result.cause.code},
                           {"text", result.cause.text}};
   }

@@ -5,19 +5,19 @@
 
 #include "protocol/run_observer.h"
 #include "protocol/window_operations.h"
+#include "shell/progress_model.h"
 
 namespace corvane::shell {
 
 class RunDisplay : public protocol::WindowOperations, public protocol::RunObserver {
  public:
   void SetStatusText(std::string_view) override {}
-  void SetProgressMin(float min) override { min_ = min; }
-  void SetProgressMax(float max) override { max_ = max; }
+  void SetProgressMin(float min) override { progress_.min = min; }
+  void SetProgressMax(float max) override { progress_.max = max; }
   void CloseWindow() override {}
 
  protected:
-  float min_ = 0;
-  float max_ = 0;
+  ProgressModel progress_{0, 0, 0};
 };
 
 }  // namespace corvane::shell

@@ -1,6 +1,5 @@
 #include "shell/terminal/terminal_window.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "link/device_link.h"
@@ -85,13 +84,14 @@ std::optional<double> TerminalWindow::SecondsLeft(double done, double total) {
 }
 
 void TerminalWindow::SetProgressValue(float value) {
-  const double total = std::max(0.0, static_cast<double>(max_) - min_);
-  const double done = std::clamp(static_cast<double>(value) - min_, 0.0, total);
+  progress_.value = value;
+  const double total = progress_.Total();
+  const double done = progress_.Done();
   // Value 0 after a run is the bar emptied, no progress.
   if (!Showing() || style_ == Style::NoProgress || done == 0) {
     return;
   }
-  const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+  const int percent = progress_.Percent();
   const std::string counts =
       std::to_string(std::llround(done)) + '/' + std::to_string(std::llround(total));
   const std::optional<double> left = SecondsLeft(done, total);
