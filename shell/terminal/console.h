@@ -15,4 +15,8 @@ bool OutputIsTerminal();
 // came.
 int RunStoppable(const std::function<void(std::stop_token)>& run);
 
+// The status the interrupt that stopped the run calls for, known before the
+// stop is requested; 0 before any.
+int InterruptStatus();
+
 }  // namespace corvane::shell

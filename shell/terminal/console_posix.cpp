@@ -9,6 +9,11 @@
 #include "shell/terminal/console.h"
 
 namespace corvane::shell {
+namespace {
+
+std::atomic<int> interruptStatus{0};
+
+}  // namespace
 
 bool OutputIsTerminal() {
   return isatty(STDOUT_FILENO) == 1;
@@ -30,19 +35,23 @@ int RunStoppable(const std::function<void(std::stop_token)>& run) {
     run(source.get_token());
     done = true;
   });
-  int status = 0;
   // Wakes now and then to see the run end; a signal wakes it at once.
   const timespec slice{0, 50'000'000};
   while (!done) {
     const int signal = sigtimedwait(&stopping, nullptr, &slice);
     if (signal == SIGINT || signal == SIGTERM) {
-      status = status != 0 ? status : 128 + signal;
+      int none = 0;
+      interruptStatus.compare_exchange_strong(none, 128 + signal);
       source.request_stop();
     }
   }
   runner.join();
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  return status;
+  return interruptStatus.load();
+}
+
+int InterruptStatus() {
+  return interruptStatus.load();
 }
 
 }  // namespace corvane::shell

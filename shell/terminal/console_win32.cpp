@@ -37,4 +37,8 @@ int RunStoppable(const std::function<void(std::stop_token)>& run) {
   return interruptStatus.load();
 }
 
+int InterruptStatus() {
+  return interruptStatus.load();
+}
+
 }  // namespace corvane::shell

@@ -13,7 +13,7 @@ struct OutcomeStatus {
   int status;
 };
 
-// In the order --help lists them; both runs that end in Error #003 share one.
+// Both runs that end in Error #003 share one.
 constexpr std::array<OutcomeStatus, 7> OutcomeStatuses{{
     {Outcome::Completed, 0},
     {Outcome::NoRemote, 3},
@@ -39,12 +39,51 @@ static_assert(
 struct CauseStatus {
   link::CauseKind cause;
   int status;
-  std::string_view meaning;
 };
 constexpr std::array<CauseStatus, 2> CauseStatuses{{
-    {link::CauseKind::PermissionDenied, 8, "the remote may not be opened by this user"},
-    {link::CauseKind::HeldByAnotherProgram, 9, "another program holds the remote"},
+    {link::CauseKind::PermissionDenied, PermissionRefused},
+    {link::CauseKind::HeldByAnotherProgram, HeldElsewhere},
 }};
+
+// Every status by its name for scripts and its meaning for people, in the
+// order --help lists them. Where the meaning is empty, it is the status text
+// of the outcomes with that status.
+struct StatusRow {
+  int status;
+  std::string_view name;
+  std::string_view meaning;
+};
+constexpr std::array<StatusRow, 13> StatusRows{{
+    {0, "completed", ""},
+    {CouldNotStart, "log-unwritable", "the log cannot be written"},
+    {BadArguments, "not-chosen", "bad arguments, or several remotes and none chosen"},
+    {3, "no-remote", ""},
+    {4, "error-001", ""},
+    {5, "error-002", ""},
+    {6, "error-003", ""},
+    {7, "error-004", ""},
+    {PermissionRefused, "permission-refused",
+     "no usb device: the remote may not be opened by this user"},
+    {HeldElsewhere, "held-elsewhere", "no usb device: another program holds the remote"},
+    {NotBackAfterLoader, "lost-after-loader", NeedsTheUpdateAgain},
+    {Interrupted, "interrupted", "interrupted by Ctrl-C"},
+    {Terminated, "terminated", "ended by SIGTERM"},
+}};
+
+static_assert(
+    [] {
+      for (const auto& [outcome, status] : OutcomeStatuses) {
+        if (std::ranges::count(StatusRows, status, &StatusRow::status) != 1) {
+          return false;
+        }
+      }
+      return true;
+    }(),
+    "every outcome's status has a name");
+
+const StatusRow& RowOf(int status) {
+  return *std::ranges::find(StatusRows, status, &StatusRow::status);
+}
 
 }  // namespace
 
@@ -65,30 +104,45 @@ int ExitStatusOf(const protocol::RunResult& result, bool afterLoader) {
   return ExitStatusOf(result.outcome);
 }
 
+std::string_view ExitStatusName(int status) {
+  return RowOf(status).name;
+}
+
+std::string_view ExitStatusMeaning(int status) {
+  const StatusRow& row = RowOf(status);
+  if (!row.meaning.empty()) {
+    return row.meaning;
+  }
+  return protocol::EndingOf(
+             std::ranges::find(OutcomeStatuses, status, &OutcomeStatus::status)->outcome)
+      .text;
+}
+
+std::vector<std::pair<std::string_view, int>> CountByOutcome(std::span<const int> statuses) {
+  std::vector<std::pair<std::string_view, int>> counts;
+  for (const StatusRow& row : StatusRows) {
+    if (const auto count = std::ranges::count(statuses, row.status); count > 0) {
+      counts.emplace_back(row.name, static_cast<int>(count));
+    }
+  }
+  return counts;
+}
+
+std::string SummaryLine(std::span<const int> statuses) {
+  std::string line = "summary: " + std::to_string(statuses.size()) + " remotes";
+  for (const auto& [name, count] : CountByOutcome(statuses)) {
+    line += ", " + std::to_string(count) + " " + std::string(name);
+  }
+  return line;
+}
+
 std::string ExitStatusList() {
   std::string list;
-  const auto line = [&list](int status, std::string_view meaning) {
-    const std::string number = std::to_string(status);
+  for (const StatusRow& row : StatusRows) {
+    const std::string number = std::to_string(row.status);
     list += "  " + number + std::string(5 - number.size(), ' ');
-    list.append(meaning).append("\n");
-  };
-  int listed = -1;
-  for (const auto& [outcome, status] : OutcomeStatuses) {
-    if (status != listed) {
-      line(status, protocol::EndingOf(outcome).text);
-      listed = status;
-    }
-    if (status == 0) {
-      line(CouldNotStart, "the log cannot be written");
-      line(BadArguments, "bad arguments, or several remotes and none chosen");
-    }
+    list.append(ExitStatusMeaning(row.status)).append("\n");
   }
-  for (const auto& [cause, status, meaning] : CauseStatuses) {
-    line(status, "no usb device: " + std::string(meaning));
-  }
-  line(NotBackAfterLoader, NeedsTheUpdateAgain);
-  line(130, "interrupted by Ctrl-C");
-  line(143, "ended by SIGTERM");
   return list;
 }
 

@@ -6,6 +6,8 @@
 
 #include "firmware/image_layout.h"
 #include "link/device_link.h"
+#include "shell/terminal/exit_status.h"
+#include "shell/terminal/options.h"
 
 namespace corvane::shell {
 namespace {
@@ -60,28 +62,73 @@ std::string_view CauseName(link::CauseKind kind) {
   return {};
 }
 
+json Images(protocol::UpdatePath path) {
+  json images{{"main", firmware::MainImageSha256}};
+  if (path == protocol::UpdatePath::Loader) {
+    images["loader"] = firmware::LoaderImageSha256;
+  }
+  return images;
+}
+
 }  // namespace
 
 template <typename Object>
-void JsonEvents::Emit(Object object) {
-  if (!id_.empty()) {
-    object["id"] = id_;
+void JsonLines::Emit(std::string_view id, const Object& object) {
+  json line{{"event", object.at("event")}, {"time", Rfc3339Utc(clock_())}};
+  for (const auto& [key, value] : object.items()) {
+    if (key != "event") {
+      line[key] = value;
+    }
   }
-  out_.Line(object.dump());
+  if (!id.empty()) {
+    line["id"] = id;
+  }
+  out_.Line(line.dump());
+}
+
+void JsonLines::Start() {
+  Emit({}, json{{"event", "start"},
+                {"schema", JsonSchema},
+                {"program", FlashProgram},
+                {"version", CORVANE_VERSION},
+                {"images", Images(protocol::UpdatePath::Loader)}});
+}
+
+void JsonLines::Remote(const link::ListedRemote& remote) {
+  Emit({}, json{{"event", "remote"}, {"id", remote.id}, {"description", remote.description}});
+}
+
+void JsonLines::End(int exitStatus, std::string_view statusText) {
+  Emit({}, json{{"event", "end"},
+                {"status", statusText},
+                {"outcome", ExitStatusName(exitStatus)},
+                {"exit_status", exitStatus}});
+}
+
+void JsonLines::Summary(std::span<const int> statuses, int exitStatus) {
+  json outcomes = json::object();
+  for (const auto& [name, count] : CountByOutcome(statuses)) {
+    outcomes[std::string(name)] = count;
+  }
+  Emit({}, json{{"event", "summary"},
+                {"remotes", statuses.size()},
+                {"outcomes", outcomes},
+                {"exit_status", exitStatus}});
 }
 
 void JsonEvents::SetProgressValue(float value) {
   progress_.value = value;
   const double done = std::round(progress_.Done());
   if (done > 0) {
-    Emit(json{{"event", "progress"},
-              {"done", static_cast<std::int64_t>(done)},
-              {"total", static_cast<std::int64_t>(std::round(progress_.Total()))}});
+    lines_.Emit(id_, json{{"event", "progress"},
+                          {"done", static_cast<std::int64_t>(done)},
+                          {"total", static_cast<std::int64_t>(std::round(progress_.Total()))}});
   }
 }
 
 void JsonEvents::Found(std::string_view devicePath) {
-  Emit(json{{"event", "found"}, {"remote", link::RemoteId(devicePath)}, {"path", devicePath}});
+  lines_.Emit(
+      id_, json{{"event", "found"}, {"remote", link::RemoteId(devicePath)}, {"path", devicePath}});
 }
 
 void JsonEvents::PhaseStarted(protocol::Phase phase) {
@@ -89,37 +136,32 @@ void JsonEvents::PhaseStarted(protocol::Phase phase) {
   if (phase == protocol::Phase::Main || phase == protocol::Phase::Loader) {
     event["path"] = PathName(path_);
   }
-  Emit(std::move(event));
+  lines_.Emit(id_, event);
 }
 
 void JsonEvents::Identified(const protocol::RemoteIdentity& identity) {
-  Emit(json{{"event", "identity"},
-            {"bytes", identity.bytes},
-            {"echoed", identity.echoed},
-            {"path", PathName(identity.path)},
-            {"header_flag", identity.headerFlag}});
+  lines_.Emit(id_, json{{"event", "identity"},
+                        {"bytes", identity.bytes},
+                        {"echoed", identity.echoed},
+                        {"path", PathName(identity.path)},
+                        {"header_flag", identity.headerFlag}});
 }
 
-void JsonEvents::End(const protocol::RunResult& result, bool identified, int exitStatus,
-                     std::int64_t elapsedMs) {
-  const protocol::Ending& ending = protocol::EndingOf(result.outcome);
+void JsonEvents::End(std::string_view statusText, std::string_view outcome, int exitStatus,
+                     const link::Cause& cause, std::int64_t elapsedMs) {
   json event{{"event", "end"},
-             {"status", identified ? "identified" : ending.text},
-             {"outcome", identified ? "identified" : ending.name},
+             {"status", statusText},
+             {"outcome", outcome},
              {"exit_status", exitStatus},
-             {"elapsed_ms", elapsedMs}};
-  // Which firmware this run sends, so that the record names what went into
-  // the remote.
-  event["images"] = json{{"main", firmware::MainImageSha256}};
-  if (path_ == protocol::UpdatePath::Loader) {
-    event["images"]["loader"] = firmware::LoaderImageSha256;
+             {"elapsed_ms", elapsedMs},
+             // Which firmware this run sends, so that the record names what
+             // went into the remote.
+             {"images", Images(path_)}};
+  if (cause.kind != link::CauseKind::None) {
+    event["cause"] =
+        json{{"kind", CauseName(cause.kind)}, {"code", cause.code}, {"text", cause.text}};
   }
-  if (result.cause.kind != link::CauseKind::None) {
-    event["cause"] = json{{"kind", CauseName(result.cause.kind)},
-                          {"code", result.cause.code},
-                          {"text", result.cause.text}};
-  }
-  Emit(std::move(event));
+  lines_.Emit(id_, event);
 }
 
 }  // namespace corvane::shell

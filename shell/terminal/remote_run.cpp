@@ -71,8 +71,8 @@ int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& b
   const std::string prefix = setting.several ? id + ": " : "";
   TerminalWindow terminal(setting.notes, StyleFor(setting), prefix, stop);
   std::optional<JsonEvents> json;
-  if (setting.options.json) {
-    json.emplace(setting.out, setting.several ? id : "");
+  if (setting.json != nullptr) {
+    json.emplace(*setting.json, setting.several ? id : "");
   }
   DisplayFanOut shown(terminal, json ? &*json : nullptr, setting.log);
   link::DeviceLink link(backend, stop, id);
@@ -99,19 +99,24 @@ int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& b
   } else {
     result = protocol::UpdateFirmware(link, setting.images, shown, &shown);
   }
-  if (stop.stop_requested()) {
-    return 0;
-  }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - start)
                            .count();
+  // A stopped run is the interrupt's, whatever the remote was doing.
+  const bool interrupted = stop.stop_requested();
   const bool identified = setting.options.info && result.outcome == Outcome::Completed;
-  const int status = identified ? 0 : Tell(setting, prefix, result, shown);
+  const int status = interrupted  ? InterruptStatus()
+                     : identified ? 0
+                                  : Tell(setting, prefix, result, shown);
+  const std::string_view text = interrupted  ? ExitStatusMeaning(status)
+                                : identified ? "identified"
+                                             : protocol::EndingOf(result.outcome).text;
   if (json) {
-    json->End(result, identified, status, elapsed);
+    json->End(text, identified ? "identified" : ExitStatusName(status), status, result.cause,
+              elapsed);
   }
   if (setting.log != nullptr) {
-    setting.log->Ended(logged, result, status);
+    setting.log->Ended(logged, text, result.cause, status);
   }
   return status;
 }

@@ -8,6 +8,7 @@
 
 #include "firmware/images.h"
 #include "link/backend.h"
+#include "shell/terminal/json_events.h"
 #include "shell/terminal/line_writer.h"
 #include "shell/terminal/options.h"
 #include "shell/terminal/run_log.h"
@@ -21,13 +22,14 @@ struct RunSetting {
   LineWriter& out;    // standard output
   LineWriter& err;    // standard error
   LineWriter& notes;  // what a run does: out, or err under --json
+  JsonLines* json;    // null: no JSON
   RunLog* log;        // null: no log
   bool several;       // more than one run at once
 };
 
 // Runs to the remote with `id` (whatever remote is found when empty) and
-// gives the exit status the run calls for; 0 once a stop is requested, the
-// interrupt's status being the program's.
+// gives the exit status the run calls for: once a stop is requested, the
+// interrupt's.
 int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& backend,
               std::stop_token stop);
 

@@ -87,11 +87,12 @@ void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction
   Line(id, text);
 }
 
-void RunLog::Ended(std::string_view id, const protocol::RunResult& result, int exitStatus) {
-  std::string text = "outcome " + std::string(protocol::EndingOf(result.outcome).text) +
-                     " (exit status " + std::to_string(exitStatus) + ")";
-  if (!result.cause.text.empty()) {
-    text += ", cause: " + result.cause.text;
+void RunLog::Ended(std::string_view id, std::string_view statusText, const link::Cause& cause,
+                   int exitStatus) {
+  std::string text =
+      "outcome " + std::string(statusText) + " (exit status " + std::to_string(exitStatus) + ")";
+  if (!cause.text.empty()) {
+    text += ", cause: " + cause.text;
   }
   Line(id, text);
 }

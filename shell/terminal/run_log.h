@@ -30,7 +30,8 @@ class RunLog {
   void Images(std::string_view id, protocol::UpdatePath path);
   void Transfer(std::string_view id, link::DeviceLink::Direction direction,
                 std::span<const std::uint8_t> bytes, const link::PipeResult& result);
-  void Ended(std::string_view id, const protocol::RunResult& result, int exitStatus);
+  void Ended(std::string_view id, std::string_view statusText, const link::Cause& cause,
+             int exitStatus);
 
  private:
   void Line(std::string_view id, std::string_view text);

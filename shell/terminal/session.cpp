@@ -107,36 +107,68 @@ std::vector<int> RunAll(const RunSetting& setting, Remotes& remotes,
 int RunSession(const Options& options, Remotes& remotes, const firmware::Images& images) {
   LineWriter out(stdout);
   LineWriter err(stderr);
+  LineWriter& notes = options.json ? err : out;
+  std::optional<JsonLines> json;
+  if (options.json) {
+    json.emplace(out);
+    json->Start();
+  }
+  // Says how what was no one remote's run ended, and gives its status.
+  const auto endAlone = [&](int status, const std::string& text) {
+    if (json) {
+      json->End(status, text);
+    }
+    return status;
+  };
   std::optional<RunLog> log;
   if (!options.logFile.empty()) {
     log.emplace(options.logFile, std::string(FlashProgram) + ' ' + CORVANE_VERSION);
     if (!log->IsOpen()) {
-      err.Line(std::string(FlashProgram) + ": cannot write the log " + options.logFile);
-      return CouldNotStart;
+      const std::string problem = "cannot write the log " + options.logFile;
+      err.Line(std::string(FlashProgram) + ": " + problem);
+      return endAlone(CouldNotStart, problem);
     }
   }
+  std::optional<int> ended;  // by no run of a remote
   std::vector<int> statuses;
   const int interrupted = RunStoppable([&](std::stop_token stop) {
-    LineWriter& notes = options.json ? err : out;
     if (options.waitMs) {
       WaitForRemote(remotes, *options.waitMs, notes, stop);
     }
+    if (stop.stop_requested()) {
+      return;
+    }
     const auto listed = remotes.List();
     if (options.list) {
+      const int status = listed.empty() ? ExitStatusOf(protocol::Outcome::NoRemote) : 0;
       if (listed.empty()) {
         err.Line(std::string(protocol::EndingOf(protocol::Outcome::NoRemote).text));
-        statuses = {ExitStatusOf(protocol::Outcome::NoRemote)};
       }
-      PrintList(listed, out);
+      if (json) {
+        for (const auto& remote : listed) {
+          json->Remote(remote);
+        }
+      } else {
+        PrintList(listed, out);
+      }
+      ended =
+          endAlone(status, listed.empty() ? "no usb device"
+                                          : "remotes plugged in: " + std::to_string(listed.size()));
       return;
     }
     const auto ids = Choose(options, listed, err);
     if (!ids) {
-      statuses = {BadArguments};
+      if (json) {
+        for (const auto& remote : listed) {
+          json->Remote(remote);
+        }
+      }
+      ended = endAlone(BadArguments, "several remotes are plugged in and none was chosen");
       return;
     }
-    const RunSetting setting{options,        images, out, err, notes, log ? &*log : nullptr,
-                             ids->size() > 1};
+    const RunSetting setting{
+        options,        images, out, err, notes, json ? &*json : nullptr, log ? &*log : nullptr,
+        ids->size() > 1};
     // The computer stays up while any remote is written.
     std::optional<KeepAwake> awake;
     if (!options.info && !listed.empty()) {
@@ -144,14 +176,28 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
     }
     statuses = RunAll(setting, remotes, *ids, stop);
   });
-  if (interrupted != 0) {
-    err.Line(std::string(FlashProgram) +
-             ": interrupted; the link to the remote is closed. The remote may need the update "
-             "again.");
-    return interrupted;
+  const auto interruption = [&] {
+    if (interrupted != 0) {
+      err.Line(std::string(FlashProgram) +
+               ": interrupted; the link to the remote is closed. The remote may need the update "
+               "again.");
+    }
+  };
+  if (statuses.empty()) {
+    interruption();
+    // Interrupted while waiting, or ended by no run.
+    return ended ? *ended : endAlone(interrupted, std::string(ExitStatusMeaning(interrupted)));
   }
   const auto failed = std::ranges::find_if(statuses, [](int status) { return status != 0; });
-  return failed == statuses.end() ? 0 : *failed;
+  const int status = interrupted != 0 ? interrupted : failed == statuses.end() ? 0 : *failed;
+  if (statuses.size() > 1) {
+    notes.Line(SummaryLine(statuses));
+    if (json) {
+      json->Summary(statuses, status);
+    }
+  }
+  interruption();
+  return status;
 }
 
 }  // namespace corvane::shell
