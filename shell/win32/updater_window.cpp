@@ -325,7 +325,8 @@ void UpdaterWindow::RunUpdate() {
     RunThread(this);
   } else {
     // Wakes for the run's end, for what the run sends and for everything
-    // queued; the window paints, moves and answers meanwhile.
+    // queued; the window paints and answers the system meanwhile. A drag of
+    // its title bar is input, and is dropped with the rest.
     while (MsgWaitForMultipleObjectsEx(1, &run, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
            WAIT_OBJECT_0) {
       HandleQueuedDroppingInput(quit);
