@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "link/cause.h"
+#include "protocol/outcome.h"
 
 namespace corvane::shell {
 
@@ -16,5 +17,15 @@ inline constexpr std::string_view CauseTitle = "The remote could not be opened";
 
 // Empty for a cause the person cannot act on.
 std::string CauseHint(link::CauseKind kind);
+
+// What the window's box says after a run: the hint, where the remote was
+// there but refused to open and the person can act on it; else empty, and
+// no box shows.
+inline std::string CauseBoxHint(const protocol::RunResult& result) {
+  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind)) {
+    return {};
+  }
+  return CauseHint(result.cause.kind);
+}
 
 }  // namespace corvane::shell

@@ -174,9 +174,8 @@ void UpdaterWindow::RunUpdate() {
 }
 
 void UpdaterWindow::ShowCause(const protocol::RunResult& result) {
-  const std::string hint = CauseHint(result.cause.kind);
-  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind) ||
-      hint.empty()) {
+  const std::string hint = CauseBoxHint(result);
+  if (hint.empty()) {
     return;
   }
   // Not modal: Exit and the close box still end the program at once.

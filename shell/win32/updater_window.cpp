@@ -131,9 +131,8 @@ void HandleQueuedDroppingInput(std::optional<int>& quit) {
 // Shows the cause and what to do in a box of its own thread, so that it
 // holds nothing: Exit and the close box still end the program at once.
 void ShowCause(const protocol::RunResult& result) {
-  const std::string hint = CauseHint(result.cause.kind);
-  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind) ||
-      hint.empty()) {
+  const std::string hint = CauseBoxHint(result);
+  if (hint.empty()) {
     return;
   }
   std::string text(hint);
