@@ -1,20 +1,30 @@
-// The window's operations as a run on a thread of its own calls them: each
-// reaches the window on the window's thread, in order, and has taken effect
-// when it returns. Once the window is closed they do nothing. Both windows
-// build on this; each says how to reach its thread and how to show things.
+// The window's side of an update that runs on a thread of its own: the run's
+// start and end on the window's thread, and the window's operations as the
+// run calls them. Each operation reaches the window on the window's thread,
+// in order, and has taken effect when it returns; once the window is closed
+// they do nothing. Both windows build on this; each says how to reach its
+// thread, how to wait for the run and how to show things.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "protocol/outcome.h"
 #include "protocol/window_operations.h"
+#include "shell/cause_hint.h"
 #include "shell/progress_model.h"
 
 namespace corvane::shell {
 
 class WindowOnItsThread : public protocol::WindowOperations {
  public:
+  // What a click of Start runs, on a thread of its own.
+  using StartAction = std::function<protocol::RunResult(protocol::WindowOperations& window)>;
+
+  explicit WindowOnItsThread(StartAction start) : start_(std::move(start)) {}
+
   void SetStatusText(std::string_view text) final {
     const std::string shown(text);
     WhileOpen([&] { ShowStatus(shown); });
@@ -41,11 +51,35 @@ class WindowOnItsThread : public protocol::WindowOperations {
   }
 
  protected:
+  // What a click of Start does, on the window's thread: runs an update and
+  // returns once it has ended.
+  void RunUpdate() {
+    running_ = true;
+    protocol::RunResult result;
+    RunDroppingInput([&] { result = start_(*this); });
+    running_ = false;
+    if (closed_) {
+      Destroy();  // hidden since the run closed it; now it goes, as after Exit
+      return;
+    }
+    if (const std::string hint = CauseBoxHint(result); !hint.empty()) {
+      ShowCause(hint, result.cause.text);
+    }
+  }
+
   // Runs `change` on the window's thread and waits for it.
   virtual void OnWindowThread(const std::function<void()>& change) = 0;
+  // Calls `run` on a thread of its own and returns once it has ended;
+  // meanwhile the window paints and answers, and drops every input given
+  // to it, also what queued as the run ended.
+  virtual void RunDroppingInput(std::function<void()> run) = 0;
   virtual void ShowStatus(const std::string& text) = 0;
   virtual void ShowProgress() = 0;
+  // Shows what to do and the system's own words in a box that holds
+  // nothing: Exit and the close box still end the program at once.
+  virtual void ShowCause(const std::string& hint, const std::string& cause) = 0;
   virtual void Hide() = 0;
+  // The window goes, and the program with it.
   virtual void Destroy() = 0;
 
   ProgressModel progress_;
@@ -61,6 +95,8 @@ class WindowOnItsThread : public protocol::WindowOperations {
       }
     });
   }
+
+  StartAction start_;
 };
 
 }  // namespace corvane::shell

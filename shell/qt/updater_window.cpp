@@ -77,7 +77,7 @@ class InputDrop final : public QObject {
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
-    : start_(std::move(start)) {
+    : WindowOnItsThread(std::move(start)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
   // Every size, so that desktops pick a sharp one rather than scale 16 pixels.
@@ -110,7 +110,7 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
     case ControlId::StartButton: {
       auto* start = MakeButton(control.text, parent);
       // The click returns once the run has ended.
-      connect(start, &QPushButton::clicked, this, &UpdaterWindow::RunUpdate);
+      connect(start, &QPushButton::clicked, this, [this] { RunUpdate(); });
       start->setFocus();
       return start;
     }
@@ -140,48 +140,30 @@ QWidget* UpdaterWindow::AddControl(const Control& control, QWidget* parent) {
   return nullptr;  // every id is handled above
 }
 
-void UpdaterWindow::RunUpdate() {
-  running_ = true;
-  protocol::RunResult result;
-  {
-    const InputDrop drop;
-    std::atomic<bool> ended{false};
-    std::thread run([&] {
-      result = start_(*this);
-      ended = true;
-      // Wakes the wait below.
-      QMetaObject::invokeMethod(
-          this, [] {}, Qt::QueuedConnection);
-    });
-    // Not an event loop of its own: a quit asked for meanwhile must reach
-    // the program's loop, not end this wait before the run has ended.
-    while (!ended) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    run.join();
-    // Input that reached the queue as the run ended goes the same way.
-    QCoreApplication::processEvents();
+void UpdaterWindow::RunDroppingInput(std::function<void()> run) {
+  const InputDrop drop;
+  std::atomic<bool> ended{false};
+  std::thread worker([&] {
+    run();
+    ended = true;
+    // Wakes the wait below.
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::QueuedConnection);
+  });
+  // Not an event loop of its own: a quit asked for meanwhile must reach the
+  // program's loop, not end this wait before the run has ended.
+  while (!ended) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
-  running_ = false;
-  if (closed_) {
-    // Hidden since the run closed it; now it goes, and the program with it,
-    // as after Exit.
-    close();
-    QCoreApplication::exit(0);
-    return;
-  }
-  ShowCause(result);
+  worker.join();
+  // Input that reached the queue as the run ended goes the same way.
+  QCoreApplication::processEvents();
 }
 
-void UpdaterWindow::ShowCause(const protocol::RunResult& result) {
-  const std::string hint = CauseBoxHint(result);
-  if (hint.empty()) {
-    return;
-  }
-  // Not modal: Exit and the close box still end the program at once.
+void UpdaterWindow::ShowCause(const std::string& hint, const std::string& cause) {
   auto* box =
       new QMessageBox(QMessageBox::Warning, Text(CauseTitle), Text(hint), QMessageBox::Ok, this);
-  box->setInformativeText(Text(result.cause.text));
+  box->setInformativeText(Text(cause));
   box->setWindowModality(Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->show();
@@ -206,6 +188,9 @@ void UpdaterWindow::Hide() {
 
 void UpdaterWindow::Destroy() {
   close();
+  // Closing a window a run has hidden does not end the program, as closing
+  // the last visible one does.
+  QCoreApplication::exit(0);
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {

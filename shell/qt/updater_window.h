@@ -7,7 +7,6 @@
 #include <QWidget>
 #include <functional>
 
-#include "protocol/outcome.h"
 #include "shell/window_layout.h"
 #include "shell/window_on_its_thread.h"
 
@@ -19,9 +18,6 @@ namespace corvane::shell {
 
 class UpdaterWindow final : public QWidget, public WindowOnItsThread {
  public:
-  // What a click of Start runs, on a thread of its own.
-  using StartAction = std::function<protocol::RunResult(protocol::WindowOperations& window)>;
-
   // Builds the window, centred on its screen, with the prefix before its
   // title; the caller shows it.
   explicit UpdaterWindow(StartAction start, std::string_view titlePrefix = {});
@@ -29,20 +25,17 @@ class UpdaterWindow final : public QWidget, public WindowOnItsThread {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void OnWindowThread(const std::function<void()>& change) override;
+  void RunDroppingInput(std::function<void()> run) override;
   void ShowStatus(const std::string& text) override;
   void ShowProgress() override;
+  void ShowCause(const std::string& hint, const std::string& cause) override;
   void Hide() override;
   void Destroy() override;
 
  private:
   // Makes the control's widget and wires it up; the caller places it.
   QWidget* AddControl(const Control& control, QWidget* parent);
-  // Runs an update and returns once it has ended; meanwhile the window
-  // paints and answers, and drops every input given to it.
-  void RunUpdate();
-  void ShowCause(const protocol::RunResult& result);
 
-  StartAction start_;
   QWidget* frame_ = nullptr;
   QLabel* status_ = nullptr;
   QProgressBar* bar_ = nullptr;

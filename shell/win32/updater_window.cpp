@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "shell/cause_hint.h"
 #include "shell/win32/resource_ids.h"
@@ -128,24 +129,16 @@ void HandleQueuedDroppingInput(std::optional<int>& quit) {
   }
 }
 
-// Shows the cause and what to do in a box of its own thread, so that it
-// holds nothing: Exit and the close box still end the program at once.
-void ShowCause(const protocol::RunResult& result) {
-  const std::string hint = CauseBoxHint(result);
-  if (hint.empty()) {
-    return;
-  }
-  std::string text(hint);
-  text.append("\n\n").append(result.cause.text);
-  std::thread([text] {
-    MessageBoxA(nullptr, text.c_str(), std::string(CauseTitle).c_str(),
-                MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
-  }).detach();
+// The run's thread: calls the std::function<void()> it is given.
+DWORD WINAPI CallOnItsThread(void* run) {
+  (*static_cast<std::function<void()>*>(run))();
+  return 0;
 }
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix) : start_(start) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
+    : WindowOnItsThread(std::move(start)) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
 
@@ -308,41 +301,38 @@ void UpdaterWindow::OnCommand(int controlId) {
   }
 }
 
-DWORD WINAPI UpdaterWindow::RunThread(void* window) {
-  auto& self = *static_cast<UpdaterWindow*>(window);
-  self.result_ = self.start_(self);
-  return 0;
-}
-
-void UpdaterWindow::RunUpdate() {
-  running_ = true;
+void UpdaterWindow::RunDroppingInput(std::function<void()> run) {
   ShutdownBlockReasonCreate(window_, ShutdownReason);
   // A thread of the system's own, whose handle the wait below can watch.
-  const HANDLE run = CreateThread(nullptr, 0, RunThread, this, 0, nullptr);
+  const HANDLE thread = CreateThread(nullptr, 0, CallOnItsThread, &run, 0, nullptr);
   std::optional<int> quit;
-  if (run == nullptr) {
-    RunThread(this);
+  if (thread == nullptr) {
+    run();
   } else {
     // Wakes for the run's end, for what the run sends and for everything
     // queued; the window paints and answers the system meanwhile. A drag of
     // its title bar is input, and is dropped with the rest.
-    while (MsgWaitForMultipleObjectsEx(1, &run, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
            WAIT_OBJECT_0) {
       HandleQueuedDroppingInput(quit);
     }
-    CloseHandle(run);
+    CloseHandle(thread);
   }
   HandleQueuedDroppingInput(quit);  // input queued as the run ended goes too
   if (quit) {
     PostQuitMessage(*quit);
   }
-  running_ = false;
   ShutdownBlockReasonDestroy(window_);
-  if (closed_) {
-    DestroyWindow(window_);  // hidden since the run closed it; now it goes
-    return;
-  }
-  ShowCause(result_);
+}
+
+// On a thread of its own, so that the box holds nothing.
+void UpdaterWindow::ShowCause(const std::string& hint, const std::string& cause) {
+  std::string text(hint);
+  text.append("\n\n").append(cause);
+  std::thread([text] {
+    MessageBoxA(nullptr, text.c_str(), std::string(CauseTitle).c_str(),
+                MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  }).detach();
 }
 
 void UpdaterWindow::OnWindowThread(const std::function<void()>& change) {
