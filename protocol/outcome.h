@@ -23,24 +23,23 @@ enum class WindowAfter { StaysOpen, Closes };
 
 struct Ending {
   Outcome outcome;
-  std::string_view name;  // for scripts
   std::string_view text;
   WindowAfter window;
 };
 
 inline constexpr std::array<Ending, 7> Endings{{
-    {Outcome::NoRemote, "no-remote", "no usb device", WindowAfter::StaysOpen},
-    {Outcome::WriteFailed, "write-failed",
-     "Download Failed(Error #004).  Please check the connection", WindowAfter::StaysOpen},
-    {Outcome::ProbeFailed, "probe-failed",
-     "Download Failed(Error #001).  Please check the connection", WindowAfter::StaysOpen},
-    {Outcome::IdentityFailed, "identity-failed",
-     "Download Failed(Error #002).  Please check the connection", WindowAfter::Closes},
-    {Outcome::NoReply, "no-reply", "Download Failed(Error #003).  Please check the connection",
+    {Outcome::NoRemote, "no usb device", WindowAfter::StaysOpen},
+    {Outcome::WriteFailed, "Download Failed(Error #004).  Please check the connection",
+     WindowAfter::StaysOpen},
+    {Outcome::ProbeFailed, "Download Failed(Error #001).  Please check the connection",
+     WindowAfter::StaysOpen},
+    {Outcome::IdentityFailed, "Download Failed(Error #002).  Please check the connection",
      WindowAfter::Closes},
-    {Outcome::LoaderNoReply, "loader-no-reply",
-     "Download Failed(Error #003).  Please check the connection", WindowAfter::StaysOpen},
-    {Outcome::Completed, "completed", "Send completed", WindowAfter::StaysOpen},
+    {Outcome::NoReply, "Download Failed(Error #003).  Please check the connection",
+     WindowAfter::Closes},
+    {Outcome::LoaderNoReply, "Download Failed(Error #003).  Please check the connection",
+     WindowAfter::StaysOpen},
+    {Outcome::Completed, "Send completed", WindowAfter::StaysOpen},
 }};
 
 constexpr const Ending& EndingOf(Outcome outcome) {
