@@ -12,8 +12,9 @@ namespace corvane::shell {
 class KeepAwake {
  public:
   // `program` names the program in the one line written on standard error
-  // when the system cannot be asked (no logind, no system bus); the run goes
-  // on regardless.
+  // when the system refuses (on Linux: logind, with its reason); the run
+  // goes on regardless. Without a system bus there is nothing to ask, and
+  // nothing is said.
   explicit KeepAwake(std::string_view program);
   ~KeepAwake();
   KeepAwake(const KeepAwake&) = delete;

@@ -28,13 +28,17 @@ std::string Reason(int negative_errno) {
   return std::error_code(-negative_errno, std::generic_category()).message();
 }
 
-// The lock's own descriptor, or -1 with `why_not` saying what went wrong.
+// The lock's own descriptor, or -1 with `why_not` saying what went wrong,
+// empty when there is no system bus to ask.
 int TakeLock(std::string& why_not) {
   sd_bus* raw_bus = nullptr;
   int result = sd_bus_open_system(&raw_bus);
   const std::unique_ptr<sd_bus, BusCloser> bus(raw_bus);
+  if (result == -ENOENT || result == -ECONNREFUSED) {
+    return -1;  // no system bus: a container, a minimal system
+  }
   if (result < 0) {
-    why_not = Reason(result);
+    why_not = "the system bus: " + Reason(result);
     return -1;
   }
 
@@ -50,7 +54,7 @@ int TakeLock(std::string& why_not) {
       "block");
   const std::unique_ptr<sd_bus_message, MessageUnref> reply(raw_reply);
   if (result < 0) {
-    why_not = error.message != nullptr ? error.message : Reason(result);
+    why_not = "logind refused: " + (error.message != nullptr ? error.message : Reason(result));
     return -1;
   }
 
@@ -58,12 +62,12 @@ int TakeLock(std::string& why_not) {
   int fd = -1;
   result = sd_bus_message_read(reply.get(), "h", &fd);
   if (result < 0) {
-    why_not = Reason(result);
+    why_not = "logind's reply: " + Reason(result);
     return -1;
   }
   const int lock = fcntl(fd, F_DUPFD_CLOEXEC, 3);
   if (lock < 0) {
-    why_not = Reason(-errno);
+    why_not = "logind's lock: " + Reason(-errno);
   }
   return lock;
 }
@@ -73,7 +77,7 @@ int TakeLock(std::string& why_not) {
 KeepAwake::KeepAwake(std::string_view program) {
   std::string why_not;
   lock_ = TakeLock(why_not);
-  if (lock_ < 0) {
+  if (lock_ < 0 && !why_not.empty()) {
     std::fprintf(stderr, "%.*s: cannot keep the computer awake during the update (%s)\n",
                  static_cast<int>(program.size()), program.data(), why_not.c_str());
   }

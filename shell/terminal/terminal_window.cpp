@@ -66,7 +66,10 @@ void TerminalWindow::PhaseStarted(protocol::Phase phase) {
 
 void TerminalWindow::Pausing(std::uint32_t remainingMs) {
   if (Showing() && style_ == Style::Live) {
-    out_.Redraw(prefix_ + "restart pause: " + MinutesAndSeconds(remainingMs / 1000.0) + " left");
+    // The pause ends at the first tick past its 8 s, so whole seconds are
+    // counted down: 0:08 at its start, 0:00 at its end.
+    out_.Redraw(prefix_ + "restart pause: " +
+                MinutesAndSeconds(static_cast<double>(remainingMs / 1000)) + " left");
   }
 }
 

@@ -4,7 +4,8 @@
 # private bus, never the machine's) and checks that COMMAND holds a
 # "sleep:shutdown" block inhibitor while it runs and that the inhibitor is
 # gone once it ends. With --fallback the system bus address leads nowhere:
-# COMMAND must still succeed, saying so on exactly one line of its stderr.
+# COMMAND must still succeed, and say nothing of it, there being nothing to
+# ask.
 set -uo pipefail
 
 fallback=false
@@ -71,8 +72,7 @@ if $fallback; then
   wait "$command_pid"
   status=$?
   [ "$status" -eq 0 ] || fail "without a system bus the command failed with status $status"
-  lines=$(grep -c "$cannot" "$work/stderr.log")
-  [ "$lines" -eq 1 ] || fail "without a system bus stderr has $lines lines saying '$cannot', not 1"
+  grep -q "$cannot" "$work/stderr.log" && fail "without a system bus the command said '$cannot'"
   exit 0
 fi
 
