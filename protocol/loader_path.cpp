@@ -27,7 +27,7 @@ RunResult UpdateWithLoader(const Run& run) {
   run.observer.PhaseStarted(Phase::Loader);
   std::int32_t ProgressTotal = 0;
   const auto loaderResult = TransferImage(run.link, run.images.Loader(), firmware::LoaderImageSize,
-                                          1, ProgressTotal, [&](std::int32_t total) {
+                                          1, ProgressTotal, run.observer, [&](std::int32_t total) {
                                             run.window.SetProgressMin(0);
                                             run.window.SetProgressMax(bothImages);
                                             run.window.SetProgressValue(static_cast<float>(total));
@@ -51,7 +51,7 @@ RunResult UpdateWithLoader(const Run& run) {
   run.observer.PhaseStarted(Phase::Main);
 
   const auto mainResult = TransferImage(
-      run.link, run.images.Main(), firmware::MainImageSize, 0, ProgressTotal,
+      run.link, run.images.Main(), firmware::MainImageSize, 0, ProgressTotal, run.observer,
       [&](std::int32_t total) { run.window.SetProgressValue(static_cast<float>(total)); });
   if (const auto ended = FinishImage(run, mainResult, Outcome::NoReply, MarkerSecond)) {
     return *ended;

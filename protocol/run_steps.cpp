@@ -49,6 +49,14 @@ std::uint8_t Identity::HeaderFlag(const firmware::Images& images) const {
              : 0;
 }
 
+RemoteIdentity Identity::Described(const firmware::Images& images) const {
+  return {{reply[IdentityFlagByteA], reply[IdentityFlagByteB], reply[IdentityPathByteA],
+           reply[IdentityPathByteB]},
+          Echoed(),
+          CallsForLoader(images) ? UpdatePath::Loader : UpdatePath::Direct,
+          HeaderFlag(images)};
+}
+
 Connection Connect(const Run& run) {
   const link::OpenResult opened = run.link.OpenDevice();
   if (!opened.open) {
@@ -73,6 +81,9 @@ Connection Connect(const Run& run) {
   }
   Identity identity;
   identity.read = run.link.ReadPipe(identity.reply, IdentityReplyTimeoutMs);
+  if (identity.read.Delivered()) {
+    run.observer.IdentityRead(identity.Described(run.images));
+  }
   return identity;
 }
 

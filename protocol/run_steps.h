@@ -48,6 +48,8 @@ struct Identity {
   bool CallsForLoader(const firmware::Images& images) const;
   // Both its flag bytes differ from the image's.
   std::uint8_t HeaderFlag(const firmware::Images& images) const;
+  // What the reply says, and what an update would do with it.
+  RemoteIdentity Described(const firmware::Images& images) const;
 };
 
 // The remote's identity, or how the run ended without it.

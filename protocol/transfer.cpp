@@ -12,36 +12,40 @@ namespace {
 
 constexpr int AttemptsPerBlock = 3;
 
-enum class BlockOutcome { Acknowledged, Unacknowledged, NoReply, WriteFailed };
+struct BlockSent {
+  BlockEnd end;
+  int attempts;
+};
 
 // Writes one frame up to three times until the remote acknowledges it.
-BlockOutcome SendBlock(link::DeviceLink& link, std::span<const std::uint8_t> frame,
-                       std::uint16_t blockNumber) {
+BlockSent SendBlock(link::DeviceLink& link, std::span<const std::uint8_t> frame,
+                    std::uint16_t blockNumber) {
   bool anyReply = false;
-  for (int attempt = 0; attempt < AttemptsPerBlock; ++attempt) {
+  for (int attempt = 1; attempt <= AttemptsPerBlock; ++attempt) {
     if (!WroteWhole(link.WritePipe(frame, WriteTimeoutMs), frame.size())) {
-      return BlockOutcome::WriteFailed;
+      return {BlockEnd::WriteFailed, attempt};
     }
     std::array<std::uint8_t, BlockReplySize> reply{};
     const link::PipeResult read = link.ReadPipe(reply, BlockReplyTimeoutMs);
     if (read.NothingRead()) {
-      return BlockOutcome::NoReply;
+      return {BlockEnd::NoReply, attempt};
     }
     anyReply = anyReply || read.Delivered();
     if (BlockNumberAt(reply) - 1 == blockNumber) {
-      return BlockOutcome::Acknowledged;
+      return {BlockEnd::Acknowledged, attempt};
     }
   }
   // Wrong numbers count as sent, which remotes rely on; a block that never
   // got any reply at all was not delivered.
-  return anyReply ? BlockOutcome::Unacknowledged : BlockOutcome::NoReply;
+  return {anyReply ? BlockEnd::Unacknowledged : BlockEnd::NoReply, AttemptsPerBlock};
 }
 
 }  // namespace
 
 TransferResult TransferImage(link::DeviceLink& link, std::span<const std::uint8_t> image,
                              std::int32_t size, std::uint8_t headerFlag,
-                             std::int32_t& ProgressTotal, const ProgressReport& report) {
+                             std::int32_t& ProgressTotal, RunObserver& observer,
+                             const ProgressReport& report) {
   if (size < 0 || static_cast<std::size_t>(size) > image.size()) {
     return TransferResult::WriteFailed;  // never send past the image
   }
@@ -62,14 +66,16 @@ TransferResult TransferImage(link::DeviceLink& link, std::span<const std::uint8_
     const auto payload =
         image.subspan(static_cast<std::size_t>(MaxPayload * k), static_cast<std::size_t>(len));
     const std::int32_t frameSize = BuildBlockFrame(header, payload, frame);
-    switch (SendBlock(link, std::span(frame).first(static_cast<std::size_t>(frameSize)),
-                      BlockNumberAt(header))) {
-      case BlockOutcome::WriteFailed:
+    const BlockSent sent = SendBlock(
+        link, std::span(frame).first(static_cast<std::size_t>(frameSize)), BlockNumberAt(header));
+    observer.BlockEnded({k + 1, len, sent.attempts, sent.end});
+    switch (sent.end) {
+      case BlockEnd::WriteFailed:
         return TransferResult::WriteFailed;
-      case BlockOutcome::NoReply:
+      case BlockEnd::NoReply:
         return TransferResult::NoReply;
-      case BlockOutcome::Acknowledged:
-      case BlockOutcome::Unacknowledged:
+      case BlockEnd::Acknowledged:
+      case BlockEnd::Unacknowledged:
         break;
     }
     ProgressTotal += len;

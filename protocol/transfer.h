@@ -6,6 +6,7 @@
 #include <span>
 
 #include "link/device_link.h"
+#include "protocol/run_observer.h"
 
 namespace corvane::protocol {
 
@@ -19,9 +20,11 @@ enum class TransferResult {
 using ProgressReport = std::function<void(std::int32_t progressTotal)>;
 
 // Sends the first `size` bytes of `image` (the caller guarantees that many)
-// with the link open and the handshake done. Leaves the link open.
+// with the link open and the handshake done, telling `observer` how each
+// block's sending ended. Leaves the link open.
 TransferResult TransferImage(link::DeviceLink& link, std::span<const std::uint8_t> image,
                              std::int32_t size, std::uint8_t headerFlag,
-                             std::int32_t& ProgressTotal, const ProgressReport& report);
+                             std::int32_t& ProgressTotal, RunObserver& observer,
+                             const ProgressReport& report);
 
 }  // namespace corvane::protocol

@@ -35,7 +35,7 @@ RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
   run.observer.PhaseStarted(Phase::Main);
   std::int32_t ProgressTotal = 0;
   const auto result = TransferImage(link, images.Main(), firmware::MainImageSize, headerFlag,
-                                    ProgressTotal, [&](std::int32_t total) {
+                                    ProgressTotal, run.observer, [&](std::int32_t total) {
                                       window.SetProgressMin(0);
                                       window.SetProgressMax(firmware::MainImageSize);
                                       window.SetProgressValue(static_cast<float>(total));
@@ -60,12 +60,7 @@ std::variant<RemoteIdentity, RunResult> Identify(link::DeviceLink& link,
   }
   run.observer.PhaseStarted(Phase::End);
   link.CloseDevice();
-  const auto& identity = std::get<Identity>(connection);
-  return RemoteIdentity{{identity.reply[IdentityFlagByteA], identity.reply[IdentityFlagByteB],
-                         identity.reply[IdentityPathByteA], identity.reply[IdentityPathByteB]},
-                        identity.Echoed(),
-                        identity.CallsForLoader(images) ? UpdatePath::Loader : UpdatePath::Direct,
-                        identity.HeaderFlag(images)};
+  return std::get<Identity>(connection).Described(images);
 }
 
 }  // namespace corvane::protocol

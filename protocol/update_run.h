@@ -1,7 +1,6 @@
 // What the Start button runs: one whole update of the connected remote.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <variant>
 
@@ -19,14 +18,6 @@ namespace corvane::protocol {
 // when it returns.
 RunResult UpdateFirmware(link::DeviceLink& link, const firmware::Images& images,
                          WindowOperations& window, RunObserver* observer = nullptr);
-
-// What a remote says of itself, and what an update would do with it.
-struct RemoteIdentity {
-  std::array<std::uint8_t, 4> bytes{};  // reply bytes 28, 29, 31 and 32
-  bool echoed = false;                  // a whole reply beginning AD FA
-  UpdatePath path = UpdatePath::Direct;
-  std::uint8_t headerFlag = 0;  // of the main image sent directly
-};
 
 // Probes and identifies the remote and writes nothing else; the link is
 // closed when it returns. How the run ended when it could not.

@@ -34,7 +34,7 @@ class TransferTest : public SimTestWorld {
 
   TransferResult Transfer(std::int32_t size, std::uint8_t flag = 0) {
     std::int32_t total = 0;
-    const auto result = TransferImage(link, image, size, flag, total,
+    const auto result = TransferImage(link, image, size, flag, total, observer,
                                       [this](std::int32_t t) { progress.push_back(t); });
     EXPECT_EQ(total, progress.empty() ? 0 : progress.back());
     return result;
@@ -51,7 +51,10 @@ class TransferTest : public SimTestWorld {
   std::vector<std::int32_t> progress;
   std::vector<std::string> transcript;
   sim::RecordingWindow window{transcript};
-  RunObserver observer;
+  struct : RunObserver {
+    std::vector<BlockReport> blocks;
+    void BlockEnded(const BlockReport& block) override { blocks.push_back(block); }
+  } observer;
 };
 
 TEST_F(TransferTest, SplitsAnImageIntoNumberedBlocksTheRemoteReassembles) {
@@ -131,8 +134,12 @@ TEST_F(TransferTest, RetriesAndTheirEndings) {
   for (const auto& c : cases) {
     Connect();
     AnswerBlocks(c.answer);
+    observer.blocks.clear();
     EXPECT_EQ(Transfer(4096), c.result) << c.what;
     EXPECT_EQ(writes.size(), c.writesOfBlock1) << c.what;
+    ASSERT_EQ(observer.blocks.size(), 1U) << c.what;
+    EXPECT_EQ(observer.blocks[0].attempts, static_cast<int>(c.writesOfBlock1)) << c.what;
+    EXPECT_EQ(observer.blocks[0].end == BlockEnd::NoReply, c.result == TransferResult::NoReply);
     EXPECT_TRUE(
         std::all_of(writes.begin(), writes.end(), [&](const auto& w) { return w == writes[0]; }))
         << c.what << ": a retry must resend the same frame";
