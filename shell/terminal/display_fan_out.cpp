@@ -1,5 +1,7 @@
 #include "shell/terminal/display_fan_out.h"
 
+#include "shell/terminal/run_words.h"
+
 namespace corvane::shell {
 
 void DisplayFanOut::SetProgressMin(float min) {
@@ -29,8 +31,7 @@ void DisplayFanOut::Found(std::string_view devicePath) {
     json_->Found(devicePath);
   }
   if (log_ != nullptr) {
-    foundId_ = link::RemoteId(devicePath);
-    log_->Remote(foundId_, devicePath);
+    log_->Remote(logId_, devicePath);
   }
 }
 
@@ -40,17 +41,34 @@ void DisplayFanOut::PathChosen(protocol::UpdatePath path) {
     json_->PathChosen(path);
   }
   if (log_ != nullptr) {
-    log_->Images(foundId_, path);
+    log_->Note(logId_, PathWords(path));
   }
 }
 
 void DisplayFanOut::PhaseStarted(protocol::Phase phase) {
   if (phase != protocol::Phase::End) {
     phase_ = phase;
+    lastBlock_.reset();
   }
   terminal_.PhaseStarted(phase);
   if (json_ != nullptr) {
     json_->PhaseStarted(phase);
+  }
+}
+
+void DisplayFanOut::IdentityRead(const protocol::RemoteIdentity& identity) {
+  identity_ = identity;
+  if (log_ != nullptr) {
+    log_->Note(logId_, IdentityWords(identity) + ", path " +
+                           (identity.path == protocol::UpdatePath::Loader ? "loader" : "direct") +
+                           ", header flag " + std::to_string(identity.headerFlag));
+  }
+}
+
+void DisplayFanOut::BlockEnded(const protocol::BlockReport& block) {
+  lastBlock_ = block;
+  if (log_ != nullptr && phase_) {
+    log_->Note(logId_, BlockWords(*phase_, block));
   }
 }
 

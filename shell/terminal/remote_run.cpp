@@ -4,13 +4,14 @@
 #include <optional>
 #include <variant>
 
-#include "link/text.h"
 #include "protocol/update_run.h"
 #include "shell/cause_hint.h"
 #include "shell/program_info.h"
 #include "shell/terminal/console.h"
 #include "shell/terminal/display_fan_out.h"
 #include "shell/terminal/exit_status.h"
+#include "shell/terminal/run_words.h"
+#include "shell/what_to_do.h"
 
 namespace corvane::shell {
 namespace {
@@ -18,9 +19,33 @@ namespace {
 using protocol::Outcome;
 using protocol::RunResult;
 
+// What went wrong in a failed run, where the run knows more than its
+// status text says: the block, or the identity reply.
+std::optional<std::string> WhatHappened(const RunResult& result, const DisplayFanOut& shown) {
+  const auto& block = shown.lastBlock();
+  const bool blockFailed = block && shown.phase() &&
+                           block->end != protocol::BlockEnd::Acknowledged &&
+                           block->end != protocol::BlockEnd::Unacknowledged;
+  switch (result.outcome) {
+    case Outcome::NoReply:
+    case Outcome::LoaderNoReply:
+    case Outcome::WriteFailed:
+      if (blockFailed) {
+        return BlockWords(*shown.phase(), *block);
+      }
+      break;
+    case Outcome::IdentityFailed:
+      return shown.identity() ? IdentityWords(*shown.identity())
+                              : "the remote did not answer the identity request";
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
 // Says how a run ended: on success the status text on standard output (on
-// standard error under --json), on failure on standard error with what to
-// do. Gives the exit status.
+// standard error under --json), on failure on standard error with what
+// happened and what to do. Gives the exit status.
 int Tell(const RunSetting& setting, const std::string& prefix, const RunResult& result,
          const DisplayFanOut& shown) {
   const int status = ExitStatusOf(result, shown.phase() == protocol::Phase::Pause);
@@ -31,7 +56,12 @@ int Tell(const RunSetting& setting, const std::string& prefix, const RunResult& 
   }
   const std::string name = std::string(FlashProgram) + ": " + prefix;
   setting.err.Line(name + std::string(text));
-  if (status == NotBackAfterLoader) {
+  if (result.outcome != Outcome::NoRemote) {
+    if (const auto happened = WhatHappened(result, shown)) {
+      setting.err.Line(name + *happened);
+    }
+    setting.err.Line(name + std::string(WhatToDo(result.outcome)));
+  } else if (status == NotBackAfterLoader) {
     setting.err.Line(name + std::string(NeedsTheUpdateAgain));
   } else if (const std::string hint = CauseHint(result.cause.kind); !hint.empty()) {
     setting.err.Line(name + hint + " (" + result.cause.text + ")");
@@ -43,10 +73,7 @@ int Tell(const RunSetting& setting, const std::string& prefix, const RunResult& 
 void TellIdentity(const RunSetting& setting, const std::string& prefix,
                   const protocol::RemoteIdentity& identity) {
   const bool loader = identity.path == protocol::UpdatePath::Loader;
-  setting.notes.Line(prefix +
-                     "identity bytes 28, 29, 31, 32: " + link::HexText(identity.bytes, " ") +
-                     (identity.echoed ? " (the reply echoes the request)"
-                                      : " (the reply does not echo the request)"));
+  setting.notes.Line(prefix + IdentityWords(identity));
   setting.notes.Line(prefix + (loader ? "an update would take the loader path"
                                       : "an update would take the direct path, header flag " +
                                             std::to_string(identity.headerFlag)));
@@ -74,10 +101,11 @@ int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& b
   if (setting.json != nullptr) {
     json.emplace(*setting.json, setting.several ? id : "");
   }
-  DisplayFanOut shown(terminal, json ? &*json : nullptr, setting.log);
-  link::DeviceLink link(backend, stop, id);
   const std::string logged = id.empty() ? "-" : id;
+  DisplayFanOut shown(terminal, json ? &*json : nullptr, setting.log, logged);
+  link::DeviceLink link(backend, stop, id);
   if (setting.log != nullptr) {
+    setting.log->Began(logged);
     link.SetTrace([&setting, logged](auto direction, auto bytes, const auto& result) {
       setting.log->Transfer(logged, direction, bytes, result);
     });

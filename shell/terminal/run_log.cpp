@@ -2,6 +2,7 @@
 
 #include "firmware/image_layout.h"
 #include "link/text.h"
+#include "protocol/frames.h"
 #include "shell/program_info.h"
 
 #ifdef _WIN32
@@ -39,45 +40,63 @@ std::string Ending(const link::PipeResult& result) {
   return "failed" + (result.cause.text.empty() ? "" : " (" + result.cause.text + ")");
 }
 
+// A frame as the log shows it: a block frame by its header, its payload's
+// length and its checksum; anything else in full.
+std::string FrameText(std::span<const std::uint8_t> bytes) {
+  constexpr auto header = static_cast<std::size_t>(protocol::FrameHeaderSize);
+  if (bytes.size() <= header + 1) {
+    return link::HexText(bytes);
+  }
+  return link::HexText(bytes.first(header)) + " +" + std::to_string(bytes.size() - header - 1) +
+         " payload bytes, checksum " + link::HexText(bytes.last(1));
+}
+
 }  // namespace
 
-RunLog::RunLog(const std::string& file, std::string_view program)
-    : out_(std::fopen(file.c_str(), "ab")) {
-  if (out_) {
-    std::fprintf(out_.get(), "# %.*s on %s\n", static_cast<int>(program.size()), program.data(),
-                 System().c_str());
-    std::fflush(out_.get());
-  }
+RunLog::RunLog(const std::string& file, std::string program)
+    : out_(std::fopen(file.c_str(), "ab")), program_(std::move(program)) {}
+
+void RunLog::Began(std::string_view id) {
+  const std::lock_guard lock(mutex_);
+  began_.insert_or_assign(std::string(id), std::chrono::steady_clock::now());
+  const std::string header = "\n# " + LocalDateTime(std::chrono::system_clock::now()) + "  " +
+                             program_ + " on " + System() + ", remote " + std::string(id) + "\n# " +
+                             ImageDigestLine("main", firmware::MainImageSha256) + "\n# " +
+                             ImageDigestLine("loader", firmware::LoaderImageSha256) +
+                             "\n# local time, ms since the run began, remote, what happened\n";
+  std::fputs(header.c_str(), out_.get());
+  std::fflush(out_.get());
 }
 
 void RunLog::Line(std::string_view id, std::string_view text) {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - start_)
-                      .count();
   const std::lock_guard lock(mutex_);
-  std::fprintf(out_.get(), "%7lld %.*s %.*s\n", static_cast<long long>(ms),
+  const auto began = began_.find(id);
+  const auto now = std::chrono::steady_clock::now();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      now - (began == began_.end() ? now : began->second))
+                      .count();
+  std::fprintf(out_.get(), "%s %6lld %.*s %.*s\n",
+               LocalTimeOfDay(std::chrono::system_clock::now()).c_str(), static_cast<long long>(ms),
                static_cast<int>(id.size()), id.data(), static_cast<int>(text.size()), text.data());
   std::fflush(out_.get());
 }
 
 void RunLog::Remote(std::string_view id, std::string_view devicePath) {
-  Line(id, "remote " + std::string(devicePath));
+  Line(id, "remote " + link::RemoteId(devicePath) + " at " + std::string(devicePath));
 }
 
-void RunLog::Images(std::string_view id, protocol::UpdatePath path) {
-  Line(id, ImageDigestLine("main", firmware::MainImageSha256));
-  if (path == protocol::UpdatePath::Loader) {
-    Line(id, ImageDigestLine("loader", firmware::LoaderImageSha256));
-  }
+void RunLog::Note(std::string_view id, std::string_view text) {
+  Line(id, text);
 }
 
 void RunLog::Transfer(std::string_view id, link::DeviceLink::Direction direction,
                       std::span<const std::uint8_t> bytes, const link::PipeResult& result) {
-  std::string text = direction == link::DeviceLink::Direction::Write ? "write " : "read ";
+  const bool write = direction == link::DeviceLink::Direction::Write;
+  std::string text = write ? "write " : "read ";
   // A write's bytes are what was asked to go, so a short one shows its count.
   if (result.status == link::PipeStatus::Completed && result.count > 0) {
-    text += link::HexText(bytes);
-    if (direction == link::DeviceLink::Direction::Write && result.count != bytes.size()) {
+    text += write ? FrameText(bytes) : link::HexText(bytes);
+    if (write && result.count != bytes.size()) {
       text += " (" + std::to_string(result.count) + " of " + std::to_string(bytes.size()) +
               " bytes written)";
     }

@@ -4,6 +4,7 @@
 
 #include "link/device_link.h"
 #include "protocol/frames.h"
+#include "shell/terminal/run_words.h"
 
 namespace corvane::shell {
 namespace {
@@ -42,8 +43,7 @@ void TerminalWindow::Found(std::string_view devicePath) {
 }
 
 void TerminalWindow::PathChosen(protocol::UpdatePath path) {
-  Note(path == protocol::UpdatePath::Loader ? "path: loader image, restart, then main image"
-                                            : "path: main image");
+  Note(PathWords(path));
 }
 
 void TerminalWindow::PhaseStarted(protocol::Phase phase) {
