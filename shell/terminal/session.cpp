@@ -175,6 +175,12 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
       awake.emplace(FlashProgram);
     }
     statuses = RunAll(setting, remotes, *ids, stop);
+    if (!options.device.empty() && statuses.front() == ExitStatusOf(protocol::Outcome::NoRemote)) {
+      // A mistyped or moved remote: the ones there are what to choose from.
+      err.Line(std::string(FlashProgram) + ": no remote " + options.device + " is plugged in" +
+               (listed.empty() ? ", nor any other" : ", but these are:"));
+      PrintList(listed, err);
+    }
   });
   const auto interruption = [&] {
     if (interrupted != 0) {
