@@ -72,6 +72,9 @@ class Backend {
   // What the system says of an interface, for a person choosing among
   // remotes.
   virtual std::string DescribeInterface(std::string_view path) { return std::string(path); }
+  // The USB serial number of the device at an interface path the last walk
+  // showed; empty where it reports none or it cannot be read.
+  virtual std::string SerialNumber(std::string_view /*path*/) { return {}; }
   // Returns once a device may have arrived, at the latest after `ms`.
   virtual void WaitForArrival(std::uint32_t ms) { Sleep(ms); }
 

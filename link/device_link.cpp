@@ -61,8 +61,7 @@ void DeviceLink::Pause(std::uint32_t ms) {
 std::string DeviceLink::FindDevicePath() {
   devicePath_.clear();
   backend_.VisitInterfaces(InterfaceClass, [this](std::string_view path) {
-    if (!IsRemotePath(path) ||
-        (!remoteId_.empty() && !SameTextIgnoringCase(RemoteId(path), remoteId_))) {
+    if (!IsRemotePath(path) || (!remoteId_.empty() && !GoesBy(backend_, path, remoteId_))) {
       return false;
     }
     devicePath_ = UpperCase(CutAtNul(path));

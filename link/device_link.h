@@ -61,8 +61,14 @@ bool IsRemotePath(std::string_view path);
 // 1-1.4), upper-cased. It stays when a remote restarts at the same place.
 std::string RemoteId(std::string_view path);
 
+// Whether the remote at `path` goes by `name`, in any case: its id, or the
+// USB serial number it reports. Only the remote's own are compared, so one
+// remote's serial number never picks another.
+bool GoesBy(Backend& backend, std::string_view path, std::string_view name);
+
 struct ListedRemote {
   std::string id;
+  std::string serial;       // its USB serial number; empty where it has none
   std::string path;         // as the system reports it
   std::string description;  // what the system says of it
 };
@@ -103,7 +109,7 @@ class DeviceLink {
  public:
   // Over `backend`, which must outlive the link. A stop requested through
   // `stop` ends waits and pauses early and fails what follows. With a
-  // remote id, only the remote with that id is found.
+  // remote id (or serial number), only the remote that goes by it is found.
   explicit DeviceLink(Backend& backend, std::stop_token stop = {}, std::string remoteId = {});
   ~DeviceLink();
   DeviceLink(const DeviceLink&) = delete;
@@ -113,7 +119,7 @@ class DeviceLink {
   const std::string& DevicePath() const { return devicePath_; }
 
   // The first present interface of the remote's class whose path carries
-  // the three texts (and the link's remote id, if it has one), upper-cased
+  // the three texts (and goes by the link's remote id, if it has one), upper-cased
   // and cut at NUL, also stored in DevicePath; empty when none does. No
   // later interface is looked at.
   std::string FindDevicePath();

@@ -20,11 +20,18 @@ std::string RemoteId(std::string_view path) {
   return UpperCase(part.substr(0, part.find('#')));
 }
 
+bool GoesBy(Backend& backend, std::string_view path, std::string_view name) {
+  // The id first: it is known without asking the device.
+  return SameTextIgnoringCase(RemoteId(path), name) ||
+         (!name.empty() && SameTextIgnoringCase(backend.SerialNumber(path), name));
+}
+
 std::vector<ListedRemote> ListRemotes(Backend& backend) {
   std::vector<ListedRemote> remotes;
   backend.VisitInterfaces(InterfaceClass, [&](std::string_view path) {
     if (IsRemotePath(path)) {
-      remotes.push_back({RemoteId(path), CutAtNul(path), backend.DescribeInterface(path)});
+      remotes.push_back({RemoteId(path), backend.SerialNumber(path), CutAtNul(path),
+                         backend.DescribeInterface(path)});
     }
     return false;
   });

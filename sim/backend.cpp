@@ -45,6 +45,10 @@ void SimBackend::VisitInterfaces(const link::Guid& interfaceClass,
   }
 }
 
+std::string SimBackend::SerialNumber(std::string_view path) {
+  return link::SameTextIgnoringCase(path, path_) ? bus_.remote().serialNumber : std::string();
+}
+
 link::Opened SimBackend::OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) {
   ++opens_;
   const std::string_view suffix =

@@ -71,6 +71,8 @@ class SimBackend final : public link::Backend {
   void VisitInterfaces(const link::Guid& interfaceClass,
                        const std::function<bool(std::string_view path)>& visit) override;
   std::string DescribeInterface(std::string_view) override { return description; }
+  // The remote's own, on its path; the others listed have none.
+  std::string SerialNumber(std::string_view path) override;
   link::Opened OpenPipe(const std::string& name, link::Pipe pipe, link::PipeUse use) override;
   void ClosePipe(link::Handle file) override;
   void StartRead(link::Handle file, std::span<std::byte> into) override;

@@ -71,6 +71,8 @@ class SimRemote {
   // Time from the loader's end frame until the remote is present again;
   // std::nullopt: it never comes back.
   std::optional<std::uint32_t> restartDelayMs = 3000;
+  // The USB serial number it reports; empty: none.
+  std::string serialNumber;
 
   // Scenario hooks: a changed answer to a frame, a fault on its write.
   std::function<std::optional<Answer>(const Received&, const Answer& normal)> answerHook;

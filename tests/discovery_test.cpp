@@ -58,6 +58,23 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
   }
 }
 
+// The remote listed first has no serial number: a name is its id or its
+// own serial number, never another remote's.
+TEST_F(FindDevicePathTest, FindsTheRemoteThatGoesByTheNameItsIdOrSerialNumber) {
+  remote.serialNumber = "Crv-7";
+  backend.listedBefore = {sim::SimRemotePath(2)};
+  const struct {
+    const char* name;
+    std::string found;  // its id
+  } cases[] = {
+      {"sim-1", "SIM-1"}, {"cRV-7", "SIM-1"}, {"SIM-2", "SIM-2"}, {"Crv", ""}, {"", "SIM-2"}};
+  for (const auto& c : cases) {
+    DeviceLink named(backend, {}, c.name);
+    const std::string path = named.FindDevicePath();
+    EXPECT_EQ(path.empty() ? "" : RemoteId(path), c.found) << c.name;
+  }
+}
+
 TEST(RemoteId, IsTheInstancePartUpperCased) {
   EXPECT_EQ(RemoteId(Remote), "5&2F1A3C&0&1");
   EXPECT_EQ(RemoteId("no parts\0behind"s), "NO PARTS");
