@@ -126,22 +126,37 @@ void LibusbBackend::VisitInterfaces(const Guid& interfaceClass,
   });
 }
 
-std::string LibusbBackend::DescribeInterface(std::string_view path) {
-  std::string description(path);
+libusb_device* LibusbBackend::Walked(std::string_view path, UsbDeviceInfo& info) const {
+  libusb_device* found = nullptr;
   if (walked_) {
     walked_->ForEach([&](libusb_device* device) {
-      const auto info = DescribeDevice(device);
-      if (!info || !SameTextIgnoringCase(info->Path(), path)) {
+      auto described = DescribeDevice(device);
+      if (!described || !SameTextIgnoringCase(described->Path(), path)) {
         return false;
       }
-      char text[96];
-      std::snprintf(text, sizeof text, "USB %04X:%04X on bus %u port %s", info->vendor,
-                    info->product, unsigned{info->where.bus}, info->where.portPath.c_str());
-      description = text;
+      info = std::move(*described);
+      found = device;
       return true;
     });
   }
-  return description;
+  return found;
+}
+
+std::string LibusbBackend::DescribeInterface(std::string_view path) {
+  UsbDeviceInfo info;
+  if (Walked(path, info) == nullptr) {
+    return std::string(path);
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "USB %04X:%04X on bus %u port %s", info.vendor, info.product,
+                unsigned{info.where.bus}, info.where.portPath.c_str());
+  return text;
+}
+
+std::string LibusbBackend::SerialNumber(std::string_view path) {
+  UsbDeviceInfo info;
+  libusb_device* device = Walked(path, info);
+  return device == nullptr ? std::string() : ReadSerialNumber(device, info.serialIndex);
 }
 
 void LibusbBackend::WaitForArrival(std::uint32_t ms) {

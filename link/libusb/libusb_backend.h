@@ -12,8 +12,11 @@
 #include "link/backend.h"
 
 struct libusb_context;
+struct libusb_device;
 
 namespace corvane::link {
+
+struct UsbDeviceInfo;
 
 class LibusbBackend final : public Backend {
  public:
@@ -27,6 +30,8 @@ class LibusbBackend final : public Backend {
                        const std::function<bool(std::string_view path)>& visit) override;
   // USB vendor:product, bus and port.
   std::string DescribeInterface(std::string_view path) override;
+  // Read from the device through a handle of its own, opened briefly.
+  std::string SerialNumber(std::string_view path) override;
   // Hot-plug events wake it, where libusb has them.
   void WaitForArrival(std::uint32_t ms) override;
   Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
@@ -51,6 +56,9 @@ class LibusbBackend final : public Backend {
     std::unique_ptr<Transfer> transfer;  // started and not yet collected
   };
 
+  // The device the last walk saw at `path`, described in `info`; null when
+  // it saw none there.
+  libusb_device* Walked(std::string_view path, UsbDeviceInfo& info) const;
   // The claim a file on `interfacePath` already holds, else the device at
   // that path opened and claimed now; null, with the cause, when it cannot
   // be.

@@ -57,10 +57,30 @@ UsbDeviceInfo DescribeDescriptors(const libusb_device_descriptor& device,
   info.vendor = device.idVendor;
   info.product = device.idProduct;
   info.where = std::move(where);
+  info.serialIndex = device.iSerialNumber;
   if (const libusb_config_descriptor* config = active != nullptr ? active : first) {
     info.remoteInterface = FindRemoteInterface(*config);
   }
   return info;
+}
+
+std::string ReadSerialNumber(libusb_device* device, std::uint8_t index) {
+  libusb_device_handle* handle = nullptr;
+  if (index == 0 || libusb_open(device, &handle) != LIBUSB_SUCCESS) {
+    return {};
+  }
+  // A string descriptor holds at most 126 characters; libusb ends them with
+  // a NUL.
+  std::array<unsigned char, 128> text{};
+  const int length =
+      libusb_get_string_descriptor_ascii(handle, index, text.data(), static_cast<int>(text.size()));
+  libusb_close(handle);
+  if (length <= 0) {
+    return {};
+  }
+  std::string serial(text.begin(), text.begin() + length);
+  return std::ranges::all_of(serial, [](char c) { return c > ' ' && c <= '~'; }) ? serial
+                                                                                 : std::string();
 }
 
 std::optional<UsbDeviceInfo> DescribeDevice(libusb_device* device) {

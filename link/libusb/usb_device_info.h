@@ -31,12 +31,19 @@ struct UsbDeviceInfo {
   std::uint16_t product = 0;
   UsbLocation where;
   std::optional<RemoteInterface> remoteInterface;
+  std::uint8_t serialIndex = 0;  // the serial number's string descriptor; 0: none
 
   std::string Path() const;
 };
 
 // Empty when the device's descriptors cannot be read.
 std::optional<UsbDeviceInfo> DescribeDevice(libusb_device* device);
+
+// The serial number of a device whose descriptor names one at `index`, read
+// through a handle opened for it and closed again; empty when the device has
+// none, cannot be opened (this user may not), or gives one that would not
+// read as a single word: printable ASCII without blanks.
+std::string ReadSerialNumber(libusb_device* device, std::uint8_t index);
 
 // What DescribeDevice makes of the descriptors libusb gave: the active
 // configuration, or nullptr when there is none; then the first one, or

@@ -1,6 +1,7 @@
 // The libusb backend against the simulated remote on a simulated USB bus:
 // the backend contract, paths and pipe files from descriptors, one claim per
-// connection, a user without access, and waits for a remote to arrive. No
+// connection, a user without access (the remote listed, its serial number
+// unread), and waits for a remote to arrive. No
 // test may leave a claim, a URB or an open file behind.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -38,6 +39,12 @@ const std::string Listed =
 const std::string RemotePath =
     "\\\\?\\USB#VID_EC4B&PID_7A10#1-1.4#{5B3E29A1-7C44-4D0E-A1F2-36C8D90B7E15}";
 
+sim::SimRemote WithSerialNumber(std::string serial) {
+  sim::SimRemote remote;
+  remote.serialNumber = std::move(serial);
+  return remote;
+}
+
 // Files this process has open on the bus's device nodes, unplugged ones too.
 int FilesOpenOnTheBus() {
   int files = 0;
@@ -62,7 +69,7 @@ class UsbLink : public testing::TestWithParam<contract::Case>, public contract::
   sim::SimRemote& remote() override { return simRemote; }
   void Unplug() override { bus.Unplug(); }
 
-  sim::SimRemote simRemote;
+  sim::SimRemote simRemote = WithSerialNumber("CRV0001");
   usbtest::UsbRemoteTestbed bus{simRemote};
   link::LibusbBackend libusb;
   link::DeviceLink link{libusb};
@@ -132,11 +139,18 @@ TEST_F(UsbLink, OneEnumerationOneOpenAndOneClaimServeAWholeConnection) {
   EXPECT_EQ(bus.Holds().claimsMade, 1);
 }
 
-TEST_F(UsbLink, ARemoteThatIsThereButRefusedIsNoDeviceWithItsCause) {
+TEST_F(UsbLink, ARemoteThatIsThereButRefusedIsNoDeviceWithItsCauseAndListedAsEver) {
+  const auto listedSerial = [this] {
+    const auto listed = link::ListRemotes(libusb);
+    return listed.size() == 1 ? listed[0].serial : "listed " + std::to_string(listed.size());
+  };
+  EXPECT_EQ(listedSerial(), "CRV0001");
   bus.HoldForAnotherProgram();
   EXPECT_EQ(link.OpenDevice().cause.kind, link::CauseKind::HeldByAnotherProgram);
+  EXPECT_EQ(listedSerial(), "CRV0001") << "read with no claim";
   bus.RefuseAccess();
   EXPECT_EQ(link.OpenDevice().cause.kind, link::CauseKind::PermissionDenied);
+  EXPECT_EQ(listedSerial(), "") << "no serial number to show, the remote listed still";
   bus.Unplug();
   EXPECT_EQ(link.OpenDevice().cause.kind, link::CauseKind::None) << "simply not there";
 }

@@ -12,19 +12,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 namespace corvane::usbtest {
 namespace {
 
-// Descriptors as sysfs shows them. A full-speed remote: device, one
-// configuration, one vendor-class (0xFF) interface, bulk OUT 0x01 and bulk IN
-// 0x81 of 64 bytes.
-constexpr const char* RemoteDescriptors =
-    "12010002000000404bec107a000101020001"
+// Descriptors as sysfs shows them. A full-speed remote: device (up to its
+// serial number's string index), one configuration, one vendor-class (0xFF)
+// interface, bulk OUT 0x01 and bulk IN 0x81 of 64 bytes.
+constexpr const char* RemoteDeviceStart = "12010002000000404bec107a00010102";
+constexpr const char* RemoteConfiguration =
+    "01"
     "09022000010100803209040000"
     "02ff0000000705010240000007058102400000";
+constexpr std::uint8_t SerialIndex = 3;
+constexpr int SetupSize = 8;  // a control request's setup packet, before its data
 constexpr const char* RootHubDescriptors =
     "12010002090001406b1d020000010000000109021900010100e0000904000001090000000705810304000c";
 constexpr const char* HubDescriptors =
@@ -88,6 +92,32 @@ usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
 
 void Complete(UMockdevIoctlClient* client, int error) {
   umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
+}
+
+// The remote's answer to a control request (`setup`, its 8 bytes): the
+// languages (US English) and the serial number, as string descriptors;
+// nothing to any other request, which stalls.
+std::optional<std::vector<std::uint8_t>> ControlAnswer(const std::uint8_t* setup,
+                                                       const std::string& serial) {
+  constexpr std::uint8_t StandardDeviceIn = 0x80;
+  constexpr std::uint8_t GetDescriptor = 6;
+  constexpr std::uint8_t StringType = 3;
+  if (setup[0] != StandardDeviceIn || setup[1] != GetDescriptor || setup[3] != StringType ||
+      (setup[2] != 0 && (setup[2] != SerialIndex || serial.empty()))) {
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> answer{0, StringType};
+  if (setup[2] == 0) {
+    answer.insert(answer.end(), {0x09, 0x04});  // US English
+  } else {
+    for (const char c : serial) {  // UTF-16LE of an ASCII text
+      answer.push_back(static_cast<std::uint8_t>(c));
+      answer.push_back(0);
+    }
+  }
+  answer[0] = static_cast<std::uint8_t>(answer.size());
+  answer.resize(std::min(answer.size(), static_cast<std::size_t>(setup[6] | setup[7] << 8)));
+  return answer;
 }
 
 }  // namespace
@@ -162,8 +192,11 @@ void UsbRemoteTestbed::PlugLocked(Slot& slot) {
   if (!umockdev_testbed_attach_ioctl(testbed_, slot.devnode.c_str(), handler_, nullptr)) {
     throw std::runtime_error("umockdev: cannot attach to " + slot.devnode);
   }
+  char serialIndex[3];
+  std::snprintf(serialIndex, sizeof serialIndex, "%02x",
+                slot.onBus.remote().serialNumber.empty() ? 0 : SerialIndex);
   Add(testbed_, slot.Syspath(), deviceNumber_, slot.port.c_str(), "ec4b", "7a10",
-      RemoteDescriptors);
+      (RemoteDeviceStart + std::string(serialIndex) + RemoteConfiguration).c_str());
 }
 
 void UsbRemoteTestbed::UnplugLocked(Slot& slot) {
@@ -286,16 +319,28 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
 void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, Slot& slot) {
   UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
   const usbdevfs_urb& urb = UrbOf(urbData);
-  if (urb.type != USBDEVFS_URB_TYPE_BULK || (urb.endpoint != BulkOut && urb.endpoint != BulkIn) ||
-      urb.buffer_length < 0) {
+  const bool control =
+      urb.type == USBDEVFS_URB_TYPE_CONTROL && urb.endpoint == 0 && urb.buffer_length >= SetupSize;
+  if (!control && (urb.type != USBDEVFS_URB_TYPE_BULK ||
+                   (urb.endpoint != BulkOut && urb.endpoint != BulkIn) || urb.buffer_length < 0)) {
     umockdev_ioctl_data_unref(urbData);
     Complete(client, EINVAL);
     return;
   }
-  urbs_.push_back({urbData,
-                   umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
-                                               static_cast<gsize>(urb.buffer_length), nullptr),
-                   &slot, slot.devnode, urb.endpoint == BulkOut});
+  UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
+      urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb.buffer_length), nullptr);
+  std::optional<std::vector<std::uint8_t>> answer;
+  if (control) {
+    answer = ControlAnswer(buffer->data, slot.onBus.remote().serialNumber);
+    if (!answer) {
+      umockdev_ioctl_data_unref(buffer);
+      umockdev_ioctl_data_unref(urbData);
+      Complete(client, EPIPE);
+      return;
+    }
+  }
+  urbs_.push_back(
+      {urbData, buffer, &slot, slot.devnode, urb.endpoint == BulkOut, false, std::move(answer)});
   Complete(client, 0);
 }
 
@@ -309,6 +354,15 @@ bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
   }
   if (urb.discarded) {
     fields.status = -ENOENT;  // what the kernel gives back for a discarded URB
+    return true;
+  }
+  if (urb.controlAnswer) {
+    // Its data follow the setup packet, which stays.
+    const std::vector<std::uint8_t>& answer = *urb.controlAnswer;
+    const auto room = static_cast<std::size_t>(fields.buffer_length - SetupSize);
+    fields.actual_length = static_cast<int>(std::min(room, answer.size()));
+    umockdev_ioctl_data_update(urb.buffer, SetupSize, const_cast<std::uint8_t*>(answer.data()),
+                               fields.actual_length);
     return true;
   }
   if (urb.toDevice) {

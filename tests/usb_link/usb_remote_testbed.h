@@ -1,8 +1,9 @@
 // Simulated Corvane remotes on a simulated USB bus, for programs run under
 // umockdev-wrapper: each remote EC4B:7A10 sits on bus 1 behind a hub, the
 // first at port 1.4, the second at 1.3, with one vendor-class (0xFF)
-// interface (bulk OUT 0x01, bulk IN 0x81). Their usbdevfs nodes are
-// answered, on umockdev's handler thread, by SimRemotes; libusb in this
+// interface (bulk OUT 0x01, bulk IN 0x81); one whose SimRemote has a
+// serial number names it as its string descriptor 3. Their usbdevfs nodes
+// are answered, on umockdev's handler thread, by SimRemotes; libusb in this
 // process (and in the programs it starts) finds them like real devices,
 // through sysfs, udev and their device nodes.
 #pragma once
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +87,7 @@ class UsbRemoteTestbed {
     std::string devnode;  // the node it was submitted on
     bool toDevice = false;
     bool discarded = false;
+    std::optional<std::vector<std::uint8_t>> controlAnswer;  // none: a bulk transfer
   };
 
   void PlugLocked(Slot& slot);
