@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "link/device_link.h"
+
 namespace corvane::link {
 namespace {
 
@@ -133,6 +135,11 @@ void Win32Backend::VisitInterfaces(const Guid& interfaceClass,
     }
   }
   SetupDiDestroyDeviceInfoList(set);
+}
+
+std::string Win32Backend::SerialNumber(std::string_view path) {
+  std::string instance = RemoteId(path);
+  return instance.find('&') == std::string::npos ? instance : std::string();
 }
 
 Opened Win32Backend::OpenPipe(const std::string& name, Pipe pipe, PipeUse use) {

@@ -19,6 +19,9 @@ class Win32Backend final : public Backend {
 
   void VisitInterfaces(const Guid& interfaceClass,
                        const std::function<bool(std::string_view path)>& visit) override;
+  // Windows names a device that reports a serial number by it: the instance
+  // part of its path. One it makes up for a device without carries '&'.
+  std::string SerialNumber(std::string_view path) override;
   Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
   void ClosePipe(Handle file) override;
   void StartRead(Handle file, std::span<std::byte> into) override;

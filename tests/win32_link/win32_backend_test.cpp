@@ -29,6 +29,14 @@ TEST(Win32Discovery, FindsNoRemoteSoStartShowsNoUsbDevice) {
   EXPECT_EQ(win32_test::OpenHandleCount(), handlesBefore) << "the device sets were released";
 }
 
+TEST(Win32Discovery, TheSerialNumberIsTheInstancePartUnlessWindowsMadeItUp) {
+  Win32Backend backend;
+  const std::string start = "\\\\?\\usb#vid_ec4b&pid_7a10#";
+  const std::string end = "#{5b3e29a1-7c44-4d0e-a1f2-36c8d90b7e15}";
+  EXPECT_EQ(backend.SerialNumber(start + "crv0042a7" + end), "CRV0042A7");
+  EXPECT_EQ(backend.SerialNumber(start + "5&2f1a3c&0&1" + end), "");
+}
+
 // Wine offers a mouse and a keyboard as HID devices: interfaces of a class
 // that is present, read through the same detail calls. A walk told to stop
 // looks at no further interface.
