@@ -3,8 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "link/text.h"
-
 namespace corvane::shell {
 
 SimulatedRemotes::SimulatedRemotes(std::span<const sim::Scenario* const> scenarios) {
@@ -24,8 +22,7 @@ std::vector<link::ListedRemote> SimulatedRemotes::List() {
 
 link::Backend& SimulatedRemotes::BackendFor(std::string_view id) {
   for (std::size_t i = 0; i < remotes_.size(); ++i) {
-    if (link::SameTextIgnoringCase(link::RemoteId(sim::SimRemotePath(static_cast<int>(i) + 1)),
-                                   id)) {
+    if (link::GoesBy(remotes_[i].backend(), sim::SimRemotePath(static_cast<int>(i) + 1), id)) {
       return remotes_[i].backend();
     }
   }

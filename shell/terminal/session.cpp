@@ -43,13 +43,26 @@ void WaitForRemote(Remotes& remotes, std::uint32_t ms, LineWriter& notes, std::s
   }
 }
 
+// A remote a line, in columns: its id, then its serial number (a '-' for one
+// without) when any remote listed has one, then what the system says of it.
 void PrintList(const std::vector<link::ListedRemote>& listed, LineWriter& out) {
-  std::size_t width = 2;
+  const auto serialOf = [](const link::ListedRemote& remote) {
+    return remote.serial.empty() ? std::string("-") : remote.serial;
+  };
+  const bool serials =
+      std::ranges::any_of(listed, [](const auto& remote) { return !remote.serial.empty(); });
+  std::size_t idWidth = 2;
+  std::size_t serialWidth = 0;
   for (const auto& remote : listed) {
-    width = std::max(width, remote.id.size());
+    idWidth = std::max(idWidth, remote.id.size());
+    serialWidth = std::max(serialWidth, serialOf(remote).size());
   }
+  const auto column = [](const std::string& text, std::size_t width) {
+    return text + std::string(width + 2 - text.size(), ' ');
+  };
   for (const auto& remote : listed) {
-    out.Line(remote.id + std::string(width + 2 - remote.id.size(), ' ') + remote.description);
+    out.Line(column(remote.id, idWidth) + (serials ? column(serialOf(remote), serialWidth) : "") +
+             remote.description);
   }
 }
 

@@ -1,6 +1,7 @@
 // corvane-flash as a service desk runs it, with two remotes on a simulated
-// USB bus that it reaches through libusb: it lists them, tells one's
-// identity, refuses to guess, and updates the one chosen. Run under
+// USB bus that it reaches through libusb: it lists them (the second with
+// its serial number), tells one's identity, refuses to guess, and updates
+// the one chosen by its serial number. Run under
 // umockdev-wrapper; the program inherits it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -35,12 +36,13 @@ TEST(FlashWithTwoRemotes, ListsTellsRefusesToGuessAndUpdatesTheOneChosen) {
   sim::SimRemote first;
   sim::SimRemote second;
   second.identityReply = sim::IdentityReplyWith({0x01, 0x0A, 0x00, 0x00});
+  second.serialNumber = "CRV0042A7";
   usbtest::UsbRemoteTestbed bus({&first, &second});
 
   const Ran list = Flash("--list");
   EXPECT_EQ(list.status, 0) << list.output;
-  for (const char* line :
-       {"1-1.4  USB EC4B:7A10 on bus 1 port 1.4\n", "1-1.3  USB EC4B:7A10 on bus 1 port 1.3\n"}) {
+  for (const char* line : {"1-1.4  -          USB EC4B:7A10 on bus 1 port 1.4\n",
+                           "1-1.3  CRV0042A7  USB EC4B:7A10 on bus 1 port 1.3\n"}) {
     EXPECT_NE(list.output.find(line), std::string::npos) << list.output;
   }
 
@@ -52,7 +54,7 @@ TEST(FlashWithTwoRemotes, ListsTellsRefusesToGuessAndUpdatesTheOneChosen) {
   EXPECT_NE(info.output.find("01 0A 00 00"), std::string::npos) << info.output;
   EXPECT_NE(info.output.find("direct path, header flag 1"), std::string::npos) << info.output;
 
-  const Ran update = Flash("--device=1-1.3");
+  const Ran update = Flash("--device=crv0042a7");
   EXPECT_EQ(update.status, 0) << update.output;
   EXPECT_TRUE(update.output.ends_with("Send completed\n")) << update.output;
   const auto images = firmware::Images::Embedded().value();
