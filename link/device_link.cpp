@@ -65,6 +65,11 @@ std::string DeviceLink::FindDevicePath() {
       return false;
     }
     devicePath_ = UpperCase(CutAtNul(path));
+    // Found by its serial number or its id, a remote is found again by where
+    // it sits: one restarting after its loader may report no serial number.
+    if (!remoteId_.empty()) {
+      remoteId_ = RemoteId(path);
+    }
     return true;
   });
   return devicePath_;

@@ -109,7 +109,8 @@ class DeviceLink {
  public:
   // Over `backend`, which must outlive the link. A stop requested through
   // `stop` ends waits and pauses early and fails what follows. With a
-  // remote id (or serial number), only the remote that goes by it is found.
+  // remote id (or serial number), only the remote that goes by it is found,
+  // and from then on only a remote at its place.
   explicit DeviceLink(Backend& backend, std::stop_token stop = {}, std::string remoteId = {});
   ~DeviceLink();
   DeviceLink(const DeviceLink&) = delete;

@@ -59,7 +59,9 @@ TEST_F(FindDevicePathTest, TakesTheFirstPathCarryingAllThreeTextsAndLooksNoFurth
 }
 
 // The remote listed first has no serial number: a name is its id or its
-// own serial number, never another remote's.
+// own serial number, never another remote's. Once found, the remote is found
+// by its place, as when it comes back from its loader without a serial
+// number.
 TEST_F(FindDevicePathTest, FindsTheRemoteThatGoesByTheNameItsIdOrSerialNumber) {
   remote.serialNumber = "Crv-7";
   backend.listedBefore = {sim::SimRemotePath(2)};
@@ -72,6 +74,9 @@ TEST_F(FindDevicePathTest, FindsTheRemoteThatGoesByTheNameItsIdOrSerialNumber) {
     DeviceLink named(backend, {}, c.name);
     const std::string path = named.FindDevicePath();
     EXPECT_EQ(path.empty() ? "" : RemoteId(path), c.found) << c.name;
+    remote.serialNumber.clear();
+    EXPECT_EQ(named.FindDevicePath(), path) << c.name;
+    remote.serialNumber = "Crv-7";
   }
 }
 
