@@ -71,6 +71,9 @@ struct ListedRemote {
   std::string serial;       // its USB serial number; empty where it has none
   std::string path;         // as the system reports it
   std::string description;  // what the system says of it
+
+  // Whether it goes by `name`, in any case: its id or its serial number.
+  bool GoesBy(std::string_view name) const;
 };
 // The remotes present now, in the system's order.
 std::vector<ListedRemote> ListRemotes(Backend& backend);

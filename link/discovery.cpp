@@ -26,6 +26,10 @@ bool GoesBy(Backend& backend, std::string_view path, std::string_view name) {
          (!name.empty() && SameTextIgnoringCase(backend.SerialNumber(path), name));
 }
 
+bool ListedRemote::GoesBy(std::string_view name) const {
+  return SameTextIgnoringCase(id, name) || (!name.empty() && SameTextIgnoringCase(serial, name));
+}
+
 std::vector<ListedRemote> ListRemotes(Backend& backend) {
   std::vector<ListedRemote> remotes;
   backend.VisitInterfaces(InterfaceClass, [&](std::string_view path) {

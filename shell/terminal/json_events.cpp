@@ -95,7 +95,12 @@ void JsonLines::Start() {
 }
 
 void JsonLines::Remote(const link::ListedRemote& remote) {
-  Emit({}, json{{"event", "remote"}, {"id", remote.id}, {"description", remote.description}});
+  json event{{"event", "remote"}, {"id", remote.id}};
+  if (!remote.serial.empty()) {
+    event["serial"] = remote.serial;
+  }
+  event["description"] = remote.description;
+  Emit({}, event);
 }
 
 void JsonLines::End(int exitStatus, std::string_view statusText) {
@@ -127,8 +132,12 @@ void JsonEvents::SetProgressValue(float value) {
 }
 
 void JsonEvents::Found(std::string_view devicePath) {
-  lines_.Emit(
-      id_, json{{"event", "found"}, {"remote", link::RemoteId(devicePath)}, {"path", devicePath}});
+  json event{{"event", "found"}, {"remote", link::RemoteId(devicePath)}};
+  if (!serial_.empty()) {
+    event["serial"] = serial_;
+  }
+  event["path"] = devicePath;
+  lines_.Emit(id_, event);
 }
 
 void JsonEvents::PhaseStarted(protocol::Phase phase) {

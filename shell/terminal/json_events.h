@@ -48,7 +48,9 @@ class JsonLines {
 // One run's events. With an id, every object carries it.
 class JsonEvents final : public RunDisplay {
  public:
-  JsonEvents(JsonLines& lines, std::string id) : lines_(lines), id_(std::move(id)) {}
+  // `serial` is the remote's serial number, empty for none.
+  JsonEvents(JsonLines& lines, std::string id, std::string serial)
+      : lines_(lines), id_(std::move(id)), serial_(std::move(serial)) {}
 
   void SetProgressValue(float value) override;
 
@@ -67,6 +69,7 @@ class JsonEvents final : public RunDisplay {
  private:
   JsonLines& lines_;
   std::string id_;
+  std::string serial_;
   protocol::UpdatePath path_ = protocol::UpdatePath::Direct;
 };
 

@@ -93,19 +93,19 @@ TerminalWindow::Style StyleFor(const RunSetting& setting) {
 
 }  // namespace
 
-int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& backend,
-              std::stop_token stop) {
+int RunRemote(const RunSetting& setting, const std::string& id, const std::string& serial,
+              link::Backend& backend, std::stop_token stop) {
   const std::string prefix = setting.several ? id + ": " : "";
   TerminalWindow terminal(setting.notes, StyleFor(setting), prefix, stop);
   std::optional<JsonEvents> json;
   if (setting.json != nullptr) {
-    json.emplace(*setting.json, setting.several ? id : "");
+    json.emplace(*setting.json, setting.several ? id : "", serial);
   }
   const std::string logged = id.empty() ? "-" : id;
   DisplayFanOut shown(terminal, json ? &*json : nullptr, setting.log, logged);
   link::DeviceLink link(backend, stop, id);
   if (setting.log != nullptr) {
-    setting.log->Began(logged);
+    setting.log->Began(logged, serial);
     link.SetTrace([&setting, logged](auto direction, auto bytes, const auto& result) {
       setting.log->Transfer(logged, direction, bytes, result);
     });
@@ -119,6 +119,9 @@ int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& b
       result = *ended;
     } else {
       const auto& identity = std::get<protocol::RemoteIdentity>(identified);
+      if (!serial.empty()) {
+        setting.notes.Line(prefix + "serial number " + serial);
+      }
       TellIdentity(setting, prefix, identity);
       if (json) {
         json->Identified(identity);

@@ -27,10 +27,10 @@ struct RunSetting {
   bool several;       // more than one run at once
 };
 
-// Runs to the remote with `id` (whatever remote is found when empty) and
-// gives the exit status the run calls for: once a stop is requested, the
-// interrupt's.
-int RunRemote(const RunSetting& setting, const std::string& id, link::Backend& backend,
-              std::stop_token stop);
+// Runs to the remote with `id` (whatever remote is found when empty), whose
+// serial number as listed is `serial` (empty for none), and gives the exit
+// status the run calls for: once a stop is requested, the interrupt's.
+int RunRemote(const RunSetting& setting, const std::string& id, const std::string& serial,
+              link::Backend& backend, std::stop_token stop);
 
 }  // namespace corvane::shell

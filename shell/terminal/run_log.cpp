@@ -56,12 +56,13 @@ std::string FrameText(std::span<const std::uint8_t> bytes) {
 RunLog::RunLog(const std::string& file, std::string program)
     : out_(std::fopen(file.c_str(), "ab")), program_(std::move(program)) {}
 
-void RunLog::Began(std::string_view id) {
+void RunLog::Began(std::string_view id, std::string_view serial) {
   const std::lock_guard lock(mutex_);
   began_.insert_or_assign(std::string(id), std::chrono::steady_clock::now());
   const std::string header = "\n# " + LocalDateTime(std::chrono::system_clock::now()) + "  " +
-                             program_ + " on " + System() + ", remote " + std::string(id) + "\n# " +
-                             ImageDigestLine("main", firmware::MainImageSha256) + "\n# " +
+                             program_ + " on " + System() + ", remote " + std::string(id) +
+                             (serial.empty() ? "" : ", serial number " + std::string(serial)) +
+                             "\n# " + ImageDigestLine("main", firmware::MainImageSha256) + "\n# " +
                              ImageDigestLine("loader", firmware::LoaderImageSha256) +
                              "\n# local time, ms since the run began, remote, what happened\n";
   std::fputs(header.c_str(), out_.get());

@@ -29,8 +29,9 @@ class RunLog {
   RunLog(const std::string& file, std::string program);
   bool IsOpen() const { return out_ != nullptr; }
 
-  // The header of the run to the remote with `id` ("-" when none is chosen).
-  void Began(std::string_view id);
+  // The header of the run to the remote with `id` ("-" when none is chosen)
+  // and `serial` (empty for none).
+  void Began(std::string_view id, std::string_view serial);
   void Remote(std::string_view id, std::string_view devicePath);
   // What the run did, in words.
   void Note(std::string_view id, std::string_view text);

@@ -96,19 +96,24 @@ std::optional<std::vector<std::string>> Choose(const Options& options,
 // Runs every remote chosen at once, each on a thread of its own; gives
 // their exit statuses in the order of `ids`.
 std::vector<int> RunAll(const RunSetting& setting, Remotes& remotes,
-                        const std::vector<std::string>& ids, std::stop_token stop) {
+                        const std::vector<std::string>& ids,
+                        const std::vector<link::ListedRemote>& listed, std::stop_token stop) {
   // Every run's backend is made here, before any run starts: a remote set
   // makes them without a lock.
   std::vector<link::Backend*> backends;
+  std::vector<std::string> serials;
   for (const std::string& id : ids) {
     backends.push_back(&remotes.BackendFor(id));
+    const auto remote = std::ranges::find_if(listed, [&id](const auto& r) { return r.GoesBy(id); });
+    serials.push_back(remote == listed.end() ? "" : remote->serial);
   }
   std::vector<int> statuses(ids.size(), 0);
   std::vector<std::thread> others;
   for (std::size_t i = 1; i < ids.size(); ++i) {
-    others.emplace_back([&, i] { statuses[i] = RunRemote(setting, ids[i], *backends[i], stop); });
+    others.emplace_back(
+        [&, i] { statuses[i] = RunRemote(setting, ids[i], serials[i], *backends[i], stop); });
   }
-  statuses[0] = RunRemote(setting, ids[0], *backends[0], stop);
+  statuses[0] = RunRemote(setting, ids[0], serials[0], *backends[0], stop);
   for (auto& other : others) {
     other.join();
   }
@@ -187,7 +192,7 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
     if (!options.info && !listed.empty()) {
       awake.emplace(FlashProgram);
     }
-    statuses = RunAll(setting, remotes, *ids, stop);
+    statuses = RunAll(setting, remotes, *ids, listed, stop);
     if (!options.device.empty() && statuses.front() == ExitStatusOf(protocol::Outcome::NoRemote)) {
       // A mistyped or moved remote: the ones there are what to choose from.
       err.Line(std::string(FlashProgram) + ": no remote " + options.device + " is plugged in" +

@@ -49,8 +49,13 @@ TEST(FlashWithTwoRemotes, ListsTellsRefusesToGuessAndUpdatesTheOneChosen) {
   const Ran unchosen = Flash("");
   EXPECT_EQ(unchosen.status, 2) << unchosen.output;
 
+  const Ran json = Flash("--list --json");
+  EXPECT_NE(json.output.find(R"("id":"1-1.3","serial":"CRV0042A7")"), std::string::npos)
+      << json.output;
+
   const Ran info = Flash("--info --device 1-1.3");
   EXPECT_EQ(info.status, 0) << info.output;
+  EXPECT_NE(info.output.find("serial number CRV0042A7\n"), std::string::npos) << info.output;
   EXPECT_NE(info.output.find("01 0A 00 00"), std::string::npos) << info.output;
   EXPECT_NE(info.output.find("direct path, header flag 1"), std::string::npos) << info.output;
 
