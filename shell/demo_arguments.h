@@ -1,11 +1,10 @@
-// The demo's command line, read the same by both toolkits before any window
-// opens: SCENARIO (direct unless named), --list, --help or --version.
+// The demo's command line, read alike by both toolkits before any window
+// opens: a scenario (direct unless named), --list, --help or --version.
 #pragma once
 
-#include <string>
 #include <string_view>
 
-#include "shell/program_info.h"
+#include "shell/window_arguments.h"
 #include "sim/demo_remote.h"
 #include "sim/scenarios.h"
 
@@ -13,26 +12,25 @@ namespace corvane::shell {
 
 inline constexpr std::string_view DemoProgram = "corvane-updater-demo";
 
-// The scenario to plug in, or the text to print (on standard error when
-// `status` is not 0) and the status to end with.
-inline sim::ScenarioArgument ReadDemoArguments(int argc, const char* const* argv) {
+inline WindowStart ReadDemoArguments(int argc, const char* const* argv) {
   constexpr std::string_view arguments = "[SCENARIO | --list]";
   if (argc > 2) {
-    return {nullptr, "usage: " + std::string(DemoProgram) + " " + std::string(arguments) + "\n", 2};
+    return window_arguments::Usage(DemoProgram, arguments, "one scenario at most");
   }
   const std::string_view argument = argc == 2 ? argv[1] : sim::DefaultDemoScenario;
-  if (argument == "--help" || argument == "-h") {
-    return {nullptr,
-            WindowProgramHelp(DemoProgram, arguments,
-                              "Opens the updater window with a simulated remote plugged in "
-                              "(scenario direct\nunless another is named), at a real remote's "
-                              "pace. --list lists the scenarios."),
-            0};
+  if (auto answered = window_arguments::Answered(
+          DemoProgram, arguments,
+          "Opens the updater window with a simulated remote plugged in (scenario direct\n"
+          "unless another is named), at a real remote's pace. --list lists the scenarios.",
+          argument)) {
+    return *answered;
   }
-  if (argument == "--version" || argument == "-V") {
-    return {nullptr, VersionText(DemoProgram), 0};
+  if (argument.starts_with('-') && argument != "--list") {
+    return window_arguments::Usage(DemoProgram, arguments,
+                                   "unknown argument '" + std::string(argument) + "'");
   }
-  return sim::ReadScenarioArgument(DemoProgram, argument);
+  const auto chosen = sim::ReadScenarioArgument(DemoProgram, argument);
+  return {chosen.scenario != nullptr, chosen.scenario, chosen.text, chosen.status};
 }
 
 }  // namespace corvane::shell

@@ -7,15 +7,20 @@
 
 #include "shell/demo_arguments.h"
 #include "shell/embedded_images.h"
+#include "shell/qt/desktop_session.h"
 #include "shell/qt/updater_window.h"
 #include "shell/update_action.h"
 
 int main(int argc, char** argv) {
   // The arguments are read before Qt starts, so that they need no display.
   const auto chosen = corvane::shell::ReadDemoArguments(argc, argv);
-  if (chosen.scenario == nullptr) {
+  if (!chosen.open) {
     (chosen.status == 0 ? std::cout : std::cerr) << chosen.text;
     return chosen.status;
+  }
+  if (!corvane::shell::HasDesktopSession()) {
+    std::cerr << corvane::shell::DemoProgram << ": " << corvane::shell::NoDesktopSession << '\n';
+    return 2;
   }
   const auto images = corvane::shell::EmbeddedImages(
       corvane::shell::DemoProgram, [](const std::string& line) { std::cerr << line << '\n'; });

@@ -3,30 +3,28 @@
 
 #include <QApplication>
 #include <iostream>
-#include <string_view>
 
 #include "link/libusb/libusb_backend.h"
 #include "shell/embedded_images.h"
-#include "shell/program_info.h"
+#include "shell/qt/desktop_session.h"
 #include "shell/qt/updater_window.h"
 #include "shell/update_action.h"
+#include "shell/window_arguments.h"
 
 int main(int argc, char** argv) {
+  using corvane::shell::UpdaterProgram;
   // Answered before Qt starts, so that they need no display.
-  const std::string_view argument = argc == 2 ? argv[1] : "";
-  if (argument == "--help" || argument == "-h") {
-    std::cout << corvane::shell::WindowProgramHelp(
-        "corvane-updater", "",
-        "Opens the updater window: plug the Corvane remote in, press Start, and read the\n"
-        "status line. corvane-flash does the same from a terminal.");
-    return 0;
+  const auto start = corvane::shell::ReadUpdaterArguments(argc, argv);
+  if (!start.open) {
+    (start.status == 0 ? std::cout : std::cerr) << start.text;
+    return start.status;
   }
-  if (argument == "--version" || argument == "-V") {
-    std::cout << corvane::shell::VersionText("corvane-updater");
-    return 0;
+  if (!corvane::shell::HasDesktopSession()) {
+    std::cerr << UpdaterProgram << ": " << corvane::shell::NoDesktopSession << '\n';
+    return 2;
   }
   const auto images = corvane::shell::EmbeddedImages(
-      "corvane-updater", [](const std::string& line) { std::cerr << line << '\n'; });
+      UpdaterProgram, [](const std::string& line) { std::cerr << line << '\n'; });
   if (!images) {
     return corvane::shell::ImagesRefusedStatus;
   }
@@ -35,7 +33,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.corvane.updater"));
   corvane::link::LibusbBackend backend;
   corvane::shell::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
-    return corvane::shell::UpdateKeptAwake(backend, *images, "corvane-updater", shown);
+    return corvane::shell::UpdateKeptAwake(backend, *images, UpdaterProgram, shown);
   });
   window.show();
   return QApplication::exec();

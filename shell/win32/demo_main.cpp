@@ -14,7 +14,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using corvane::shell::DemoProgram;
   const auto chosen = corvane::shell::ReadDemoArguments(__argc, __argv);
-  if (chosen.scenario == nullptr) {
+  if (!chosen.open) {
     corvane::shell::win32::Say(DemoProgram, chosen.text, chosen.status != 0);
     return chosen.status;
   }

@@ -20,18 +20,4 @@ inline void Say(std::string_view program, const std::string& text, bool error) {
   }
 }
 
-// Answers --help and --version for `program`; true when it did.
-inline bool AnsweredHelpOrVersion(std::string_view program, std::string_view argument,
-                                  const std::string& help, const std::string& version) {
-  if (argument == "--help" || argument == "-h") {
-    Say(program, help, false);
-    return true;
-  }
-  if (argument == "--version" || argument == "-V") {
-    Say(program, version, false);
-    return true;
-  }
-  return false;
-}
-
 }  // namespace corvane::shell::win32
