@@ -8,33 +8,6 @@ namespace {
 
 using protocol::Outcome;
 
-struct OutcomeStatus {
-  Outcome outcome;
-  int status;
-};
-
-// Both runs that end in Error #003 share one.
-constexpr std::array<OutcomeStatus, 7> OutcomeStatuses{{
-    {Outcome::Completed, 0},
-    {Outcome::NoRemote, 3},
-    {Outcome::ProbeFailed, 4},
-    {Outcome::IdentityFailed, 5},
-    {Outcome::NoReply, 6},
-    {Outcome::LoaderNoReply, 6},
-    {Outcome::WriteFailed, 7},
-}};
-
-static_assert(
-    [] {
-      for (const auto& ending : protocol::Endings) {
-        if (std::ranges::count(OutcomeStatuses, ending.outcome, &OutcomeStatus::outcome) != 1) {
-          return false;
-        }
-      }
-      return true;
-    }(),
-    "every outcome has one exit status");
-
 // A remote that is there but could not be opened, beside "no usb device".
 struct CauseStatus {
   link::CauseKind cause;
@@ -72,8 +45,8 @@ constexpr std::array<StatusRow, 13> StatusRows{{
 
 static_assert(
     [] {
-      for (const auto& [outcome, status] : OutcomeStatuses) {
-        if (std::ranges::count(StatusRows, status, &StatusRow::status) != 1) {
+      for (const auto& ending : protocol::Endings) {
+        if (std::ranges::count(StatusRows, ExitStatusOf(ending.outcome), &StatusRow::status) != 1) {
           return false;
         }
       }
@@ -86,10 +59,6 @@ const StatusRow& RowOf(int status) {
 }
 
 }  // namespace
-
-int ExitStatusOf(Outcome outcome) {
-  return std::ranges::find(OutcomeStatuses, outcome, &OutcomeStatus::outcome)->status;
-}
 
 int ExitStatusOf(const protocol::RunResult& result, bool afterLoader) {
   if (result.outcome == Outcome::NoRemote) {
@@ -113,9 +82,11 @@ std::string_view ExitStatusMeaning(int status) {
   if (!row.meaning.empty()) {
     return row.meaning;
   }
-  return protocol::EndingOf(
-             std::ranges::find(OutcomeStatuses, status, &OutcomeStatus::status)->outcome)
-      .text;
+  return std::ranges::find_if(protocol::Endings,
+                              [status](const protocol::Ending& ending) {
+                                return ExitStatusOf(ending.outcome) == status;
+                              })
+      ->text;
 }
 
 std::vector<std::pair<std::string_view, int>> CountByOutcome(std::span<const int> statuses) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/outcome.h"
+#include "shell/outcome_status.h"
 
 namespace corvane::shell {
 
@@ -23,7 +24,6 @@ inline constexpr int Terminated = 143;   // SIGTERM
 inline constexpr std::string_view NeedsTheUpdateAgain =
     "the remote did not come back after its loader was written: it needs the update again";
 
-int ExitStatusOf(protocol::Outcome outcome);
 // A run's status: that of its outcome, but for "no usb device" which, after
 // the loader was written, is a remote lost half-updated, and otherwise tells
 // a remote refused to this user or held by another program.
