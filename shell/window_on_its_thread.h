@@ -6,6 +6,7 @@
 // thread, how to wait for the run and how to show things.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,9 @@
 #include "protocol/outcome.h"
 #include "protocol/window_operations.h"
 #include "shell/cause_hint.h"
+#include "shell/outcome_status.h"
 #include "shell/progress_model.h"
+#include "shell/what_to_do.h"
 
 namespace corvane::shell {
 
@@ -23,7 +26,9 @@ class WindowOnItsThread : public protocol::WindowOperations {
   // What a click of Start runs, on a thread of its own.
   using StartAction = std::function<protocol::RunResult(protocol::WindowOperations& window)>;
 
-  explicit WindowOnItsThread(StartAction start) : start_(std::move(start)) {}
+  // `program` names the program on standard error.
+  WindowOnItsThread(StartAction start, std::string_view program)
+      : start_(std::move(start)), program_(program) {}
 
   void SetStatusText(std::string_view text) final {
     const std::string shown(text);
@@ -46,7 +51,7 @@ class WindowOnItsThread : public protocol::WindowOperations {
       closed_ = true;
       // During a run the window is hidden at once and goes once the click
       // has returned.
-      running_ ? Hide() : Destroy();
+      running_ ? Hide() : Destroy(0);
     });
   }
 
@@ -59,7 +64,7 @@ class WindowOnItsThread : public protocol::WindowOperations {
     RunDroppingInput([&] { result = start_(*this); });
     running_ = false;
     if (closed_) {
-      Destroy();  // hidden since the run closed it; now it goes, as after Exit
+      TellWhyClosed(result.outcome);
       return;
     }
     if (const std::string hint = CauseBoxHint(result); !hint.empty()) {
@@ -78,15 +83,29 @@ class WindowOnItsThread : public protocol::WindowOperations {
   // Shows what to do and the system's own words in a box that holds
   // nothing: Exit and the close box still end the program at once.
   virtual void ShowCause(const std::string& hint, const std::string& cause) = 0;
+  // Shows `text` in a box of its own, titled like the window but parented
+  // to nothing, and returns once it is dismissed.
+  virtual void ShowAfterClosing(const std::string& text) = 0;
   virtual void Hide() = 0;
-  // The window goes, and the program with it.
-  virtual void Destroy() = 0;
+  // The window goes, and the program with it, ending with `exitStatus`.
+  virtual void Destroy(int exitStatus) = 0;
 
   ProgressModel progress_;
   bool running_ = false;  // a run is in progress
   bool closed_ = false;
 
  private:
+  // A window that vanishes in the middle of an update reads as done: the
+  // run that closed it (hidden since) is told on standard error and in a
+  // box, and the program ends with the status corvane-flash gives it.
+  void TellWhyClosed(protocol::Outcome outcome) {
+    const std::string text(protocol::EndingOf(outcome).text);
+    std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+    std::fflush(stderr);
+    ShowAfterClosing(text + "\n\n" + std::string(WhatToDo(outcome)));
+    Destroy(ExitStatusOf(outcome));
+  }
+
   void WhileOpen(const std::function<void()>& change) {
     OnWindowThread([&] {
       if (!closed_) {
@@ -97,6 +116,7 @@ class WindowOnItsThread : public protocol::WindowOperations {
   }
 
   StartAction start_;
+  std::string program_;
 };
 
 }  // namespace corvane::shell

@@ -12,6 +12,7 @@
 #include "shell/update_action.h"
 
 int main(int argc, char** argv) {
+  using corvane::shell::DemoProgram;
   // The arguments are read before Qt starts, so that they need no display.
   const auto chosen = corvane::shell::ReadDemoArguments(argc, argv);
   if (!chosen.open) {
@@ -19,11 +20,11 @@ int main(int argc, char** argv) {
     return chosen.status;
   }
   if (!corvane::shell::HasDesktopSession()) {
-    std::cerr << corvane::shell::DemoProgram << ": " << corvane::shell::NoDesktopSession << '\n';
+    std::cerr << DemoProgram << ": " << corvane::shell::NoDesktopSession << '\n';
     return 2;
   }
   const auto images = corvane::shell::EmbeddedImages(
-      corvane::shell::DemoProgram, [](const std::string& line) { std::cerr << line << '\n'; });
+      DemoProgram, [](const std::string& line) { std::cerr << line << '\n'; });
   if (!images) {
     return corvane::shell::ImagesRefusedStatus;
   }
@@ -32,10 +33,9 @@ int main(int argc, char** argv) {
   corvane::sim::DemoRemote remote(*chosen.scenario);
   corvane::shell::UpdaterWindow window(
       [&](corvane::protocol::WindowOperations& shown) {
-        return corvane::shell::UpdateKeptAwake(remote.backend(), *images,
-                                               corvane::shell::DemoProgram, shown);
+        return corvane::shell::UpdateKeptAwake(remote.backend(), *images, DemoProgram, shown);
       },
-      corvane::shell::DemoTitlePrefix);
+      DemoProgram, corvane::shell::DemoTitlePrefix);
   window.show();
   return QApplication::exec();
 }

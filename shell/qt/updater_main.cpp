@@ -32,9 +32,11 @@ int main(int argc, char** argv) {
   // Lets the desktop match the window to its .desktop file and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.corvane.updater"));
   corvane::link::LibusbBackend backend;
-  corvane::shell::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
-    return corvane::shell::UpdateKeptAwake(backend, *images, UpdaterProgram, shown);
-  });
+  corvane::shell::UpdaterWindow window(
+      [&](corvane::protocol::WindowOperations& shown) {
+        return corvane::shell::UpdateKeptAwake(backend, *images, UpdaterProgram, shown);
+      },
+      UpdaterProgram);
   window.show();
   return QApplication::exec();
 }

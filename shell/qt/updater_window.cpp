@@ -76,8 +76,9 @@ class InputDrop final : public QObject {
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
-    : WindowOnItsThread(std::move(start)) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program,
+                             std::string_view titlePrefix)
+    : WindowOnItsThread(std::move(start), program) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
   // Every size, so that desktops pick a sharp one rather than scale 16 pixels.
@@ -186,11 +187,16 @@ void UpdaterWindow::Hide() {
   hide();
 }
 
-void UpdaterWindow::Destroy() {
+void UpdaterWindow::ShowAfterClosing(const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, windowTitle(), Text(text), QMessageBox::Ok);
+  box.exec();
+}
+
+void UpdaterWindow::Destroy(int exitStatus) {
   close();
   // Closing a window a run has hidden does not end the program, as closing
   // the last visible one does.
-  QCoreApplication::exit(0);
+  QCoreApplication::exit(exitStatus);
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {

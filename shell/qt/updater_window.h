@@ -18,9 +18,9 @@ namespace corvane::shell {
 
 class UpdaterWindow final : public QWidget, public WindowOnItsThread {
  public:
-  // Builds the window, centred on its screen, with the prefix before its
-  // title; the caller shows it.
-  explicit UpdaterWindow(StartAction start, std::string_view titlePrefix = {});
+  // Builds the window of `program`, centred on its screen, with the prefix
+  // before its title; the caller shows it.
+  UpdaterWindow(StartAction start, std::string_view program, std::string_view titlePrefix = {});
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -30,7 +30,8 @@ class UpdaterWindow final : public QWidget, public WindowOnItsThread {
   void ShowProgress() override;
   void ShowCause(const std::string& hint, const std::string& cause) override;
   void Hide() override;
-  void Destroy() override;
+  void ShowAfterClosing(const std::string& text) override;
+  void Destroy(int exitStatus) override;
 
  private:
   // Makes the control's widget and wires it up; the caller places it.

@@ -29,6 +29,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       [&](corvane::protocol::WindowOperations& shown) {
         return corvane::shell::UpdateKeptAwake(remote.backend(), *images, DemoProgram, shown);
       },
-      corvane::shell::DemoTitlePrefix);
+      DemoProgram, corvane::shell::DemoTitlePrefix);
   return window.Run();
 }

@@ -25,8 +25,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return corvane::shell::ImagesRefusedStatus;
   }
   corvane::link::Win32Backend backend;
-  corvane::shell::win32::UpdaterWindow window([&](corvane::protocol::WindowOperations& shown) {
-    return corvane::shell::UpdateKeptAwake(backend, *images, UpdaterProgram, shown);
-  });
+  corvane::shell::win32::UpdaterWindow window(
+      [&](corvane::protocol::WindowOperations& shown) {
+        return corvane::shell::UpdateKeptAwake(backend, *images, UpdaterProgram, shown);
+      },
+      UpdaterProgram);
   return window.Run();
 }

@@ -137,8 +137,9 @@ DWORD WINAPI CallOnItsThread(void* run) {
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start, std::string_view titlePrefix)
-    : WindowOnItsThread(std::move(start)) {
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program,
+                             std::string_view titlePrefix)
+    : WindowOnItsThread(std::move(start), program) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
 
@@ -271,7 +272,7 @@ LRESULT UpdaterWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       (*reinterpret_cast<const std::function<void()>*>(lParam))();
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      PostQuitMessage(exitStatus_);
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
@@ -351,7 +352,14 @@ void UpdaterWindow::Hide() {
   ShowWindow(window_, SW_HIDE);
 }
 
-void UpdaterWindow::Destroy() {
+void UpdaterWindow::ShowAfterClosing(const std::string& text) {
+  char title[128] = {};
+  GetWindowTextA(window_, title, sizeof title);
+  MessageBoxA(nullptr, text.c_str(), title, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+}
+
+void UpdaterWindow::Destroy(int exitStatus) {
+  exitStatus_ = exitStatus;
   DestroyWindow(window_);
 }
 

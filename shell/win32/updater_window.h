@@ -17,7 +17,7 @@ class UpdaterWindow final : public WindowOnItsThread {
  public:
   // Opens the window centred on the screen with Start focused and the prefix
   // before its title.
-  explicit UpdaterWindow(StartAction start, std::string_view titlePrefix = {});
+  UpdaterWindow(StartAction start, std::string_view program, std::string_view titlePrefix = {});
   ~UpdaterWindow() override;
   UpdaterWindow(const UpdaterWindow&) = delete;
   UpdaterWindow& operator=(const UpdaterWindow&) = delete;
@@ -36,7 +36,8 @@ class UpdaterWindow final : public WindowOnItsThread {
   void ShowProgress() override;
   void ShowCause(const std::string& hint, const std::string& cause) override;
   void Hide() override;
-  void Destroy() override;
+  void ShowAfterClosing(const std::string& text) override;
+  void Destroy(int exitStatus) override;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,6 +50,7 @@ class UpdaterWindow final : public WindowOnItsThread {
   std::array<HWND, Controls.size()> controls_{};
   HFONT instructionFont_ = nullptr;
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
+  int exitStatus_ = 0;    // the program's, once the window goes
 };
 
 }  // namespace corvane::shell::win32

@@ -31,6 +31,7 @@
 #include "protocol/update_run.h"
 #include "shell/cause_hint.h"
 #include "shell/qt/updater_window.h"
+#include "shell/what_to_do.h"
 #include "sim/scenarios.h"
 
 // How GoogleTest shows Qt's values in its messages.
@@ -89,12 +90,27 @@ class UpdaterWindowTest : public testing::Test {
   }
 
   // Runs the event loop, as the program does, with `action` as its first
-  // event; true when the loop then ended by itself.
-  bool ProgramEndsAfter(std::function<void()> action) {
+  // event; the program's exit status when the loop then ended by itself.
+  int ProgramEndsAfter(std::function<void()> action) {
     QTimer::singleShot(0, &window, std::move(action));
-    QTimer::singleShot(10000, &window, [] { QApplication::exit(1); });
-    return QApplication::exec() == 0;
+    QTimer::singleShot(10000, &window, [] { QApplication::exit(-1); });
+    return QApplication::exec();
   }
+
+  // Dismisses each box that waits for the person, as they would, keeping
+  // its title and text.
+  std::vector<QString> dismissed;
+  std::unique_ptr<QTimer> dismisser = [this] {
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        dismissed.push_back(box->windowTitle() + "|" + box->text());
+        box->accept();
+      }
+    });
+    timer->start(20);
+    return timer;
+  }();
 
   const firmware::Images images = firmware::Images::Embedded().value();
   sim::VirtualClock clock;
@@ -102,10 +118,11 @@ class UpdaterWindowTest : public testing::Test {
   // Runs first on the run's thread, before the update.
   std::function<void()> beforeRun = [] {};
   UpdaterWindow window{[this](protocol::WindowOperations& shown) {
-    beforeRun();
-    link::DeviceLink link(world.backend);
-    return protocol::UpdateFirmware(link, images, shown);
-  }};
+                         beforeRun();
+                         link::DeviceLink link(world.backend);
+                         return protocol::UpdateFirmware(link, images, shown);
+                       },
+                       "corvane-updater"};
 };
 
 TEST_F(UpdaterWindowTest, OpensCentredAndFixedWithEveryControlFromTheTable) {
@@ -199,7 +216,7 @@ TEST_F(UpdaterWindowTest, ARemoteThatIsThereButRefusedShowsItsCauseInABoxThatHol
   EXPECT_FALSE(boxes[0]->isModal());
   EXPECT_EQ(boxes[0]->text(), Q(CauseHint(link::CauseKind::PermissionDenied)));
   EXPECT_EQ(boxes[0]->informativeText(), "Permission denied") << "the system's own words";
-  EXPECT_TRUE(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }));
+  EXPECT_EQ(ProgramEndsAfter([this] { Click(ControlId::ExitButton); }), 0);
   EXPECT_FALSE(window.isVisible());
 }
 
@@ -252,6 +269,8 @@ TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowShowsItsTextAndLaterOperatio
 
   EXPECT_EQ(status->text(), error);
   ASSERT_FALSE(window.isVisible());
+  ASSERT_EQ(dismissed.size(), 1U);
+  EXPECT_TRUE(dismissed[0].contains(error + "\n\n")) << dismissed[0].toStdString();
   const double fill = Fill();
   EXPECT_GT(fill, 0);
   window.SetStatusText("later");
@@ -262,20 +281,27 @@ TEST_F(UpdaterWindowTest, AnErrorThatClosesTheWindowShowsItsTextAndLaterOperatio
 }
 
 TEST_F(UpdaterWindowTest, TheCloseBoxEndsTheProgramAtOnceWithoutTouchingTheRemote) {
-  EXPECT_TRUE(ProgramEndsAfter([this] { window.windowHandle()->close(); }));
+  EXPECT_EQ(ProgramEndsAfter([this] { window.windowHandle()->close(); }), 0);
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(world.backend.Opens(), 0);
 }
 
-TEST_F(UpdaterWindowTest, ARunThatClosesTheWindowEndsTheProgramOnceTheClickHasReturned) {
+// The window goes as the run closes it; a box then says why, and the
+// program ends with corvane-flash's status for the outcome.
+TEST_F(UpdaterWindowTest, ARunThatClosesTheWindowSaysWhyAndEndsWithTheOutcomesStatus) {
   UseScenario("identity-bad-echo");
+  const auto outcome = protocol::Outcome::IdentityFailed;
   bool clickReturned = false;
-  EXPECT_TRUE(ProgramEndsAfter([&] {
-    Click(ControlId::StartButton);
-    clickReturned = true;
-  }));
+  EXPECT_EQ(ProgramEndsAfter([&] {
+              Click(ControlId::StartButton);
+              clickReturned = true;
+            }),
+            5);
   EXPECT_TRUE(clickReturned);
   EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(dismissed,
+            std::vector<QString>{Q(WindowTitle) + "|" + Q(protocol::EndingOf(outcome).text) +
+                                 "\n\n" + Q(WhatToDo(outcome))});
 }
 
 }  // namespace

@@ -25,11 +25,13 @@ class UpdateOverPipes : public testing::TestWithParam<std::string> {
   // Wine opens handles of its own, for good, on a window's first click and
   // drawing; they are not the run's.
   static void SetUpTestSuite() {
-    shell::win32::UpdaterWindow window([](protocol::WindowOperations& shown) {
-      shown.SetProgressValue(50);
-      shown.SetStatusText("ready");
-      return protocol::RunResult{protocol::Outcome::Completed, {}};
-    });
+    shell::win32::UpdaterWindow window(
+        [](protocol::WindowOperations& shown) {
+          shown.SetProgressValue(50);
+          shown.SetStatusText("ready");
+          return protocol::RunResult{protocol::Outcome::Completed, {}};
+        },
+        "corvane-updater");
     SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
   }
 };
@@ -42,10 +44,12 @@ TEST_P(UpdateOverPipes, SendsTheImagesWholeAndShowsSendCompleted) {
     remote.identityReply = sim::IdentityReplyWith({0x00, 0x09, 0x01, 0x01});
   }
   PipeRemote* served = nullptr;
-  shell::win32::UpdaterWindow window([&](protocol::WindowOperations& shown) {
-    link::DeviceLink link(*served);
-    return protocol::UpdateFirmware(link, images, shown);
-  });
+  shell::win32::UpdaterWindow window(
+      [&](protocol::WindowOperations& shown) {
+        link::DeviceLink link(*served);
+        return protocol::UpdateFirmware(link, images, shown);
+      },
+      "corvane-updater");
   const int handlesBefore = OpenHandleCount();
   {
     PipeRemote serving(remote);

@@ -4,10 +4,13 @@
 
 #include "shell/win32/updater_window.h"
 
+#include "shell/what_to_do.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace corvane::shell::win32 {
 namespace {
@@ -48,7 +51,7 @@ TEST(UpdaterWindow, ControlsHaveTheirKindTextAndFont) {
       {"Static", SS_NOPREFIX | WS_TABSTOP, SS_NOPREFIX},
       {PROGRESS_CLASSA, WS_TABSTOP, 0},
   };
-  UpdaterWindow window(Nothing);
+  UpdaterWindow window(Nothing, "corvane-updater");
   for (const Control& entry : Controls) {
     SCOPED_TRACE(entry.name);
     HWND control = window.control(entry.id);
@@ -91,15 +94,41 @@ protocol::RunResult RunThatClosesTheWindow(protocol::WindowOperations& operation
   return {protocol::Outcome::IdentityFailed, {}};
 }
 
-TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceAndEndsAfterTheClick) {
-  UpdaterWindow window(RunThatClosesTheWindow);
+// A box then says why, parented to nothing; once a person dismisses it
+// the program ends with corvane-flash's status for the outcome.
+TEST(UpdaterWindow, ARunThatClosesTheWindowHidesItAtOnceSaysWhyAndEndsWithItsStatus) {
+  Pump();  // the quit an earlier test's window left would end the box at once
+  UpdaterWindow window(RunThatClosesTheWindow, "corvane-updater");
   HWND form = window.handle();
+  // A person reads the box and presses OK: its controls' texts, a line each.
+  std::string box;
+  std::thread person([&box] {
+    for (int tries = 0; tries < 200 && box.empty(); ++tries) {
+      Sleep(50);
+      if (HWND shown = FindWindowA("#32770", std::string(WindowTitle).c_str())) {
+        EnumChildWindows(
+            shown,
+            [](HWND child, LPARAM texts) {
+              *reinterpret_cast<std::string*>(texts) += Text(child) + "|";
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        PostMessageA(shown, WM_COMMAND, IDOK, 0);
+      }
+    }
+  });
   SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
+  person.join();
   EXPECT_FALSE(seen.visible);
   EXPECT_TRUE(seen.exists) << "gone only once the click has returned";
   EXPECT_EQ(seen.status, "shown") << "later operations have no effect";
+  const auto outcome = protocol::Outcome::IdentityFailed;
+  EXPECT_NE(box.find(std::string(protocol::EndingOf(outcome).text) + "\n\n" +
+                     std::string(WhatToDo(outcome)) + "|"),
+            std::string::npos)
+      << box;
   EXPECT_FALSE(IsWindow(form));
-  EXPECT_EQ(Pump(), 0);
+  EXPECT_EQ(Pump(), 5);
 }
 
 int runs = 0;
@@ -127,7 +156,7 @@ protocol::RunResult RunWithInputMeanwhile(protocol::WindowOperations& operations
 }
 
 TEST(UpdaterWindow, InputGivenDuringARunIsDroppedAndTheSessionWaitsForIt) {
-  UpdaterWindow window(RunWithInputMeanwhile);
+  UpdaterWindow window(RunWithInputMeanwhile, "corvane-updater");
   SendMessageA(window.control(ControlId::StartButton), BM_CLICK, 0, 0);
   EXPECT_EQ(Pump(), -1);
   EXPECT_EQ(runs, 1);
@@ -139,7 +168,7 @@ TEST(UpdaterWindow, InputGivenDuringARunIsDroppedAndTheSessionWaitsForIt) {
 
 // Exit is clicked from outside, in window_under_wine.
 TEST(UpdaterWindow, TheCloseBoxEndsTheProgramWithStatusZero) {
-  UpdaterWindow window(Nothing);
+  UpdaterWindow window(Nothing, "corvane-updater");
   SendMessageA(window.handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(window.handle(), nullptr);
   EXPECT_EQ(Pump(), 0);
