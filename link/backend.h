@@ -69,6 +69,11 @@ class Backend {
   virtual void VisitInterfaces(const Guid& interfaceClass,
                                const std::function<bool(std::string_view path)>& visit) = 0;
 
+  // Why the remote with `remoteId` (any remote, when it is empty) has no
+  // interface to visit, where the system can tell; asked once a walk found
+  // none.
+  virtual Cause WhyNotListed(std::string_view /*remoteId*/) { return {}; }
+
   // What the system says of an interface, for a person choosing among
   // remotes.
   virtual std::string DescribeInterface(std::string_view path) { return std::string(path); }

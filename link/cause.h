@@ -10,6 +10,7 @@ enum class CauseKind {
   None,                  // nothing went wrong, or the system gave no reason
   PermissionDenied,      // the remote is there, but this user may not open it
   HeldByAnotherProgram,  // the remote is there, but another program has it
+  DriverMissing,         // the remote is plugged in, but its driver is not installed
   DeviceGone,            // the remote went away
   Stopped,               // the link was asked to stop
   SystemError,           // another error; code and text say which
@@ -23,9 +24,10 @@ struct Cause {
   friend bool operator==(const Cause&, const Cause&) = default;
 };
 
-// The remote was found but could not be opened: the person can act on it.
-constexpr bool RefusedToOpen(CauseKind kind) {
-  return kind == CauseKind::PermissionDenied || kind == CauseKind::HeldByAnotherProgram;
+// The remote is there but could not be opened: the person can act on it.
+constexpr bool ThereButNotOpened(CauseKind kind) {
+  return kind == CauseKind::PermissionDenied || kind == CauseKind::HeldByAnotherProgram ||
+         kind == CauseKind::DriverMissing;
 }
 
 }  // namespace corvane::link

@@ -82,7 +82,7 @@ OpenResult DeviceLink::OpenDevice() {
     return {false, StoppedCause};
   }
   if (FindDevicePath().empty()) {
-    return {};
+    return {false, backend_.WhyNotListed(remoteId_)};
   }
   const Opened read = OpenPipeFile(Pipe::Read, PipeUse::Held);
   const Opened write = OpenPipeFile(Pipe::Write, PipeUse::Held);

@@ -82,7 +82,9 @@ std::string CutAtNul(std::string_view text);
 
 struct OpenResult {
   bool open = false;
-  Cause cause;  // why not: the remote absent (None), or why it would not open
+  // Why not: the remote absent (None, or why the system lists it without an
+  // interface), or why it would not open.
+  Cause cause;
 };
 
 enum class PipeStatus {

@@ -19,10 +19,11 @@ inline constexpr std::string_view CauseTitle = "The remote could not be opened";
 std::string CauseHint(link::CauseKind kind);
 
 // What the window's box says after a run: the hint, where the remote was
-// there but refused to open and the person can act on it; else empty, and
-// no box shows.
+// there but could not be opened and the person can act on it; else empty,
+// and no box shows.
 inline std::string CauseBoxHint(const protocol::RunResult& result) {
-  if (result.outcome != protocol::Outcome::NoRemote || !link::RefusedToOpen(result.cause.kind)) {
+  if (result.outcome != protocol::Outcome::NoRemote ||
+      !link::ThereButNotOpened(result.cause.kind)) {
     return {};
   }
   return CauseHint(result.cause.kind);

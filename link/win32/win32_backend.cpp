@@ -1,7 +1,8 @@
 #include "link/win32/win32_backend.h"
 
 #include <windows.h>
-// setupapi.h needs the types of windows.h.
+// setupapi.h and cfgmgr32.h need the types of windows.h.
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "link/device_link.h"
+#include "link/text.h"
 
 namespace corvane::link {
 namespace {
@@ -24,6 +26,7 @@ static_assert(sizeof(OVERLAPPED) == (Wide ? 32 : 20));
 static_assert(offsetof(OVERLAPPED, hEvent) == (Wide ? 24 : 16));
 static_assert(sizeof(SECURITY_ATTRIBUTES) == (Wide ? 24 : 12));
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (Wide ? 32 : 28));
+static_assert(sizeof(SP_DEVINFO_DATA) == (Wide ? 32 : 28));
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (Wide ? 8 : 5));
 static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == sizeof(DWORD));
 
@@ -140,6 +143,36 @@ void Win32Backend::VisitInterfaces(const Guid& interfaceClass,
 std::string Win32Backend::SerialNumber(std::string_view path) {
   std::string instance = RemoteId(path);
   return instance.find('&') == std::string::npos ? instance : std::string();
+}
+
+Cause Win32Backend::WhyNotListed(std::string_view remoteId) {
+  const HDEVINFO set =
+      SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) {
+    return {};
+  }
+  Cause cause;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; cause.kind == CauseKind::None && SetupDiEnumDeviceInfo(set, index, &device);
+       ++index) {
+    char id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr)) {
+      continue;
+    }
+    // USB\VID_EC4B&PID_7A10\<instance>: the parts of the interface paths
+    // its driver would register, with backslashes for hashes.
+    std::string parts = UpperCase(id);
+    std::ranges::replace(parts, '\\', '#');
+    if (parts.find(VendorToken) != std::string::npos &&
+        parts.find(ProductToken) != std::string::npos &&
+        (remoteId.empty() || SameTextIgnoringCase(RemoteId(parts), remoteId))) {
+      cause = {CauseKind::DriverMissing, 0,
+               std::string(id) + " has no interface of the remote's driver"};
+    }
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return cause;
 }
 
 Opened Win32Backend::OpenPipe(const std::string& name, Pipe pipe, PipeUse use) {

@@ -22,6 +22,9 @@ class Win32Backend final : public Backend {
   // Windows names a device that reports a serial number by it: the instance
   // part of its path. One it makes up for a device without carries '&'.
   std::string SerialNumber(std::string_view path) override;
+  // A USB device with the remote's ids but no interface of its driver: the
+  // driver is not installed.
+  Cause WhyNotListed(std::string_view remoteId) override;
   Opened OpenPipe(const std::string& name, Pipe pipe, PipeUse use) override;
   void ClosePipe(Handle file) override;
   void StartRead(Handle file, std::span<std::byte> into) override;

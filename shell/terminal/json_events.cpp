@@ -52,6 +52,8 @@ std::string_view CauseName(link::CauseKind kind) {
       return "permission-denied";
     case link::CauseKind::HeldByAnotherProgram:
       return "held-by-another-program";
+    case link::CauseKind::DriverMissing:
+      return "driver-missing";
     case link::CauseKind::DeviceGone:
       return "device-gone";
     case link::CauseKind::Stopped:
