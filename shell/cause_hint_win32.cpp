@@ -11,6 +11,10 @@ std::string CauseHint(link::CauseKind kind) {
     case link::CauseKind::HeldByAnotherProgram:
       return "The remote is plugged in, but another program holds its pipe files. Close that "
              "program, then try the update again.";
+    case link::CauseKind::DriverMissing:
+      return "The remote is plugged in, but its USB driver is not installed: the updater "
+             "reaches the remote through that driver. Install the driver that comes with the "
+             "remote, unplug the remote and plug it in again, then try the update again.";
     default:
       return {};
   }

@@ -13,9 +13,10 @@ struct CauseStatus {
   link::CauseKind cause;
   int status;
 };
-constexpr std::array<CauseStatus, 2> CauseStatuses{{
+constexpr std::array<CauseStatus, 3> CauseStatuses{{
     {link::CauseKind::PermissionDenied, PermissionRefused},
     {link::CauseKind::HeldByAnotherProgram, HeldElsewhere},
+    {link::CauseKind::DriverMissing, DriverNotInstalled},
 }};
 
 // Every status by its name for scripts and its meaning for people, in the
@@ -26,7 +27,7 @@ struct StatusRow {
   std::string_view name;
   std::string_view meaning;
 };
-constexpr std::array<StatusRow, 13> StatusRows{{
+constexpr std::array<StatusRow, 14> StatusRows{{
     {0, "completed", ""},
     {CouldNotStart, "log-unwritable", "the log cannot be written"},
     {BadArguments, "not-chosen", "bad arguments, or several remotes and none chosen"},
@@ -39,6 +40,7 @@ constexpr std::array<StatusRow, 13> StatusRows{{
      "no usb device: the remote may not be opened by this user"},
     {HeldElsewhere, "held-elsewhere", "no usb device: another program holds the remote"},
     {NotBackAfterLoader, "lost-after-loader", NeedsTheUpdateAgain},
+    {DriverNotInstalled, "driver-missing", "no usb device: the remote's driver is not installed"},
     {Interrupted, "interrupted", "interrupted by Ctrl-C"},
     {Terminated, "terminated", "ended by SIGTERM"},
 }};

@@ -18,6 +18,7 @@ inline constexpr int BadArguments = 2;
 inline constexpr int PermissionRefused = 8;
 inline constexpr int HeldElsewhere = 9;
 inline constexpr int NotBackAfterLoader = 10;
+inline constexpr int DriverNotInstalled = 11;
 inline constexpr int Interrupted = 130;  // Ctrl-C
 inline constexpr int Terminated = 143;   // SIGTERM
 
@@ -26,7 +27,8 @@ inline constexpr std::string_view NeedsTheUpdateAgain =
 
 // A run's status: that of its outcome, but for "no usb device" which, after
 // the loader was written, is a remote lost half-updated, and otherwise tells
-// a remote refused to this user or held by another program.
+// a remote refused to this user, held by another program or without its
+// driver.
 int ExitStatusOf(const protocol::RunResult& result, bool afterLoader);
 
 // A status's one name, for scripts ("completed", "error-003", ...), and
