@@ -1,7 +1,10 @@
 // The device link's backend, simulated: one remote's interface with its two
-// pipe files, transfers on a clock, and faults to inject at every call.
+// pipe files, transfers on a clock, and faults to inject at every call. One
+// link uses it at a time; a list may be asked for meanwhile on another
+// thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -121,7 +124,7 @@ class SimBackend final : public link::Backend {
   int readsStarted_ = 0;
   int waits_ = 0;
   Millis slept_ = 0;
-  int interfacesShown_ = 0;
+  std::atomic<int> interfacesShown_{0};  // a list may come from another thread
   std::vector<std::string> misuses_;
 };
 

@@ -1,11 +1,15 @@
 // A simulated remote as a bus sees it: frames written to it, the replies it
 // has ready, and its leaving and coming back. The one place where the
 // remote's answers turn into traffic, for the simulated backend and for
-// every test bed that serves the remote over a real backend.
+// every test bed that serves the remote over a real backend. It may be
+// looked at from one thread while a run on another writes to the remote:
+// corvane-flash --watch lists the remotes while it updates some.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -25,11 +29,15 @@ class RemoteOnBus {
   bool Present(Millis now);
   // Grows each time the remote leaves: whatever was opened on it before is
   // dead.
-  std::uint32_t Generation() const { return generation_; }
+  std::uint32_t Generation() const;
   // Pulled out or put back by hand.
   void SetPresent(bool present);
   // Not there yet: plugged in at `when`, a remote that never left.
   void ArrivesAt(Millis when);
+  // Once its update has ended (the main image's end frame taken), stays
+  // `stayMs` more, leaves and is plugged in again `awayMs` later, as a
+  // remote on a fixture is; once.
+  void ReplugAfterUpdate(Millis stayMs, Millis awayMs);
 
   // How a write of `frame` goes: asked before the write starts.
   WriteBehaviour WriteFor(std::span<const std::uint8_t> frame) const;
@@ -58,11 +66,21 @@ class RemoteOnBus {
     Millis readyAt = 0;
     std::vector<std::uint8_t> bytes;
   };
+  struct Replug {
+    Millis stayMs = 0;
+    Millis awayMs = 0;
+  };
 
+  // Off the bus: whatever was opened on it is dead.
+  void Leave();
+
+  mutable std::mutex mutex_;
   SimRemote& remote_;
   bool present_ = true;
   Millis returnsAt_ = Never;
   bool restarting_ = false;  // it left to restart, rather than to arrive later
+  std::optional<Replug> replug_;
+  Millis leavesAt_ = Never;  // for the replug
   std::uint32_t generation_ = 0;
   std::deque<Reply> replies_;
   ReadMode mode_ = ReadMode::Replies;

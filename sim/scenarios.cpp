@@ -18,6 +18,9 @@ constexpr std::uint32_t ShortWriteBy = 100;
 constexpr std::uint32_t RealWriteMs = 5;
 constexpr std::uint32_t RealProgrammingMs = 120;
 constexpr Millis LateArrivalMs = 2000;
+// Long enough for corvane-flash --watch to look at the bus a few times.
+constexpr Millis StaysAfterUpdateMs = 1500;
+constexpr Millis UnpluggedForMs = 1000;
 
 using Hook = std::optional<Answer>;
 
@@ -67,7 +70,7 @@ void RefuseOpen(World& w, link::CauseKind kind, int code, std::string_view text)
   w.backend.faults.refusal = {kind, code, std::string(text)};
 }
 
-constexpr std::array<Scenario, 28> AllScenarios{{
+constexpr std::array<Scenario, 29> AllScenarios{{
     {"direct", "conforming remote, identity 00 09 00 00: direct path, flag 0", [](World&) {}},
     {"direct-flagged", "identity 01 0A 00 00: direct path, flag 1",
      [](World& w) {
@@ -86,6 +89,13 @@ constexpr std::array<Scenario, 28> AllScenarios{{
     {"no-remote", "no interface present", [](World& w) { w.backend.SetPresent(false); }},
     {"arrives-late", "conforming remote, plugged in 2000 ms after the start",
      [](World& w) { w.bus.ArrivesAt(LateArrivalMs); }},
+    {"replugged",
+     "conforming remote, plugged in 2000 ms after the start; 1500 ms after its update "
+     "unplugged, and plugged in again 1000 ms later",
+     [](World& w) {
+       w.bus.ArrivesAt(LateArrivalMs);
+       w.bus.ReplugAfterUpdate(StaysAfterUpdateMs, UnpluggedForMs);
+     }},
     {"no-permission", "the remote is present, but this user may not open it",
      [](World& w) { RefuseOpen(w, link::CauseKind::PermissionDenied, 13, "Permission denied"); }},
     {"held-elsewhere", "the remote is present, but another program holds it",

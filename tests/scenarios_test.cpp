@@ -41,6 +41,7 @@ const std::vector<Expected> Outcomes{
     {"own-number", Outcome::Completed, {Main0}, 0, 63},
     {"no-remote", Outcome::NoRemote, {}, 0, 0},
     {"arrives-late", Outcome::NoRemote, {}, 0, 0},
+    {"replugged", Outcome::NoRemote, {}, 0, 0},
     {"no-permission", Outcome::NoRemote, {}, 0, 0},
     {"held-elsewhere", Outcome::NoRemote, {}, 0, 0},
     {"probe-nak", Outcome::ProbeFailed, {}, 0, 1},
