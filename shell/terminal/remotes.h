@@ -17,6 +17,10 @@
 
 namespace corvane::shell {
 
+// Where the system cannot tell of an arrival, a wait for one looks again
+// this often.
+inline constexpr std::uint32_t WaitPollMs = 250;
+
 class Remotes {
  public:
   virtual ~Remotes() = default;

@@ -12,14 +12,10 @@
 #include "shell/terminal/exit_status.h"
 #include "shell/terminal/line_writer.h"
 #include "shell/terminal/remote_run.h"
-#include "shell/terminal/run_log.h"
+#include "shell/terminal/session_output.h"
 
 namespace corvane::shell {
 namespace {
-
-// With no number, --wait waits this long between looks where the system
-// cannot tell of an arrival.
-constexpr std::uint32_t WaitPollMs = 250;
 
 // Waits for a remote to be plugged in, at most `ms` (for ever: WaitForEver).
 void WaitForRemote(Remotes& remotes, std::uint32_t ms, LineWriter& notes, std::stop_token stop) {
@@ -123,35 +119,15 @@ std::vector<int> RunAll(const RunSetting& setting, Remotes& remotes,
 }  // namespace
 
 int RunSession(const Options& options, Remotes& remotes, const firmware::Images& images) {
-  LineWriter out(stdout);
-  LineWriter err(stderr);
-  LineWriter& notes = options.json ? err : out;
-  std::optional<JsonLines> json;
-  if (options.json) {
-    json.emplace(out);
-    json->Start();
-  }
-  // Says how what was no one remote's run ended, and gives its status.
-  const auto endAlone = [&](int status, const std::string& text) {
-    if (json) {
-      json->End(status, text);
-    }
-    return status;
-  };
-  std::optional<RunLog> log;
-  if (!options.logFile.empty()) {
-    log.emplace(options.logFile, std::string(FlashProgram) + ' ' + CORVANE_VERSION);
-    if (!log->IsOpen()) {
-      const std::string problem = "cannot write the log " + options.logFile;
-      err.Line(std::string(FlashProgram) + ": " + problem);
-      return endAlone(CouldNotStart, problem);
-    }
+  SessionOutput output(options);
+  if (const auto refused = output.Begin()) {
+    return *refused;
   }
   std::optional<int> ended;  // by no run of a remote
   std::vector<int> statuses;
   const int interrupted = RunStoppable([&](std::stop_token stop) {
     if (options.waitMs) {
-      WaitForRemote(remotes, *options.waitMs, notes, stop);
+      WaitForRemote(remotes, *options.waitMs, output.notes, stop);
     }
     if (stop.stop_requested()) {
       return;
@@ -160,33 +136,31 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
     if (options.list) {
       const int status = listed.empty() ? ExitStatusOf(protocol::Outcome::NoRemote) : 0;
       if (listed.empty()) {
-        err.Line(std::string(protocol::EndingOf(protocol::Outcome::NoRemote).text));
+        output.err.Line(std::string(protocol::EndingOf(protocol::Outcome::NoRemote).text));
       }
-      if (json) {
+      if (output.json) {
         for (const auto& remote : listed) {
-          json->Remote(remote);
+          output.json->Remote(remote);
         }
       } else {
-        PrintList(listed, out);
+        PrintList(listed, output.out);
       }
-      ended =
-          endAlone(status, listed.empty() ? "no usb device"
+      ended = output.EndAlone(status, listed.empty()
+                                          ? "no usb device"
                                           : "remotes plugged in: " + std::to_string(listed.size()));
       return;
     }
-    const auto ids = Choose(options, listed, err);
+    const auto ids = Choose(options, listed, output.err);
     if (!ids) {
-      if (json) {
+      if (output.json) {
         for (const auto& remote : listed) {
-          json->Remote(remote);
+          output.json->Remote(remote);
         }
       }
-      ended = endAlone(BadArguments, "several remotes are plugged in and none was chosen");
+      ended = output.EndAlone(BadArguments, "several remotes are plugged in and none was chosen");
       return;
     }
-    const RunSetting setting{
-        options,        images, out, err, notes, json ? &*json : nullptr, log ? &*log : nullptr,
-        ids->size() > 1};
+    const RunSetting setting = output.Setting(images, ids->size() > 1);
     // The computer stays up while any remote is written.
     std::optional<KeepAwake> awake;
     if (!options.info && !listed.empty()) {
@@ -200,27 +174,18 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
       PrintList(listed, err);
     }
   });
-  const auto interruption = [&] {
-    if (interrupted != 0) {
-      err.Line(std::string(FlashProgram) +
-               ": interrupted; the link to the remote is closed. The remote may need the update "
-               "again.");
-    }
-  };
   if (statuses.empty()) {
-    interruption();
+    output.Interruption(interrupted);
     // Interrupted while waiting, or ended by no run.
-    return ended ? *ended : endAlone(interrupted, std::string(ExitStatusMeaning(interrupted)));
+    return ended ? *ended
+                 : output.EndAlone(interrupted, std::string(ExitStatusMeaning(interrupted)));
   }
   const auto failed = std::ranges::find_if(statuses, [](int status) { return status != 0; });
   const int status = interrupted != 0 ? interrupted : failed == statuses.end() ? 0 : *failed;
   if (statuses.size() > 1) {
-    notes.Line(SummaryLine(statuses));
-    if (json) {
-      json->Summary(statuses, status);
-    }
+    output.Summary(statuses, status);
   }
-  interruption();
+  output.Interruption(interrupted);
   return status;
 }
 
