@@ -169,9 +169,9 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
     statuses = RunAll(setting, remotes, *ids, listed, stop);
     if (!options.device.empty() && statuses.front() == ExitStatusOf(protocol::Outcome::NoRemote)) {
       // A mistyped or moved remote: the ones there are what to choose from.
-      err.Line(std::string(FlashProgram) + ": no remote " + options.device + " is plugged in" +
-               (listed.empty() ? ", nor any other" : ", but these are:"));
-      PrintList(listed, err);
+      output.err.Line(std::string(FlashProgram) + ": no remote " + options.device +
+                      " is plugged in" + (listed.empty() ? ", nor any other" : ", but these are:"));
+      PrintList(listed, output.err);
     }
   });
   if (statuses.empty()) {
