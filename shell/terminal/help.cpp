@@ -24,6 +24,10 @@ std::string FlashHelp() {
          "      --all            update every remote plugged in, at once\n"
          "      --wait[=SECONDS] wait for a remote to be plugged in first (for ever,\n"
          "                       or at most SECONDS)\n"
+         "      --watch          keep watching the bus, for a fixture: update every\n"
+         "                       remote plugged in, once, several at once, until\n"
+         "                       Ctrl-C or SIGTERM; a remote unplugged and plugged\n"
+         "                       in again is updated again\n"
          "      --json           write JSON Lines on standard output, one object per\n"
          "                       event (found, phase, progress, end); text goes to\n"
          "                       standard error\n"
@@ -36,6 +40,7 @@ std::string FlashHelp() {
          "  -h, --help           print this help\n"
          "\n"
          "Ctrl-C or SIGTERM stops a run, closing the link to the remote first.\n"
+         "--watch ends on either, after a summary, with status 130 or 143.\n"
          "\n"
          "exit status (with --all, that of the first remote, in --list order, whose\n"
          "update did not complete):\n" +

@@ -16,6 +16,7 @@
 #include "shell/terminal/options.h"
 #include "shell/terminal/remotes.h"
 #include "shell/terminal/session.h"
+#include "shell/terminal/watch.h"
 
 #if defined(CORVANE_STAND_IN_BUS)
 // The tests' build of this program, on simulated remotes reached as the
@@ -78,10 +79,11 @@ int main(int argc, char** argv) {
   if (!images) {
     return shell::ImagesRefusedStatus;
   }
+  const auto run = options.watch ? shell::RunWatch : shell::RunSession;
   if (!scenarios.empty()) {
     shell::SimulatedRemotes remotes(scenarios);
-    return shell::RunSession(options, remotes, *images);
+    return run(options, remotes, *images);
   }
   shell::SystemRemotes<SystemBackend> remotes;
-  return shell::RunSession(options, remotes, *images);
+  return run(options, remotes, *images);
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvane::shell {
 namespace {
@@ -16,13 +18,14 @@ struct Option {
   Takes takes;
 };
 
-constexpr std::array<Option, 11> Known{{
+constexpr std::array<Option, 12> Known{{
     {"help", 'h', Takes::Nothing},
     {"version", 'V', Takes::Nothing},
     {"list", 'l', Takes::Nothing},
     {"list-scenarios", 0, Takes::Nothing},
     {"info", 0, Takes::Nothing},
     {"all", 0, Takes::Nothing},
+    {"watch", 0, Takes::Nothing},
     {"json", 0, Takes::Nothing},
     {"device", 0, Takes::Value},
     {"wait", 0, Takes::OptionalSeconds},
@@ -65,6 +68,8 @@ std::optional<std::string> Set(Options& options, const Option& option, const std
     options.info = true;
   } else if (name == "all") {
     options.all = true;
+  } else if (name == "watch") {
+    options.watch = true;
   } else if (name == "json") {
     options.json = true;
   } else if (name == "device") {
@@ -136,6 +141,19 @@ std::variant<Options, std::string> ReadOptions(const std::vector<std::string>& a
   }
   if (!problem && options.all && !options.device.empty()) {
     problem = "--all and --device exclude each other";
+  }
+  // A watch chooses its remotes itself, and never ends by itself.
+  const std::array<std::pair<std::string_view, bool>, 5> notWithWatch{{
+      {"--all", options.all},
+      {"--device", !options.device.empty()},
+      {"--list", options.list},
+      {"--info", options.info},
+      {"--wait", options.waitMs.has_value()},
+  }};
+  for (const auto& [name, given] : notWithWatch) {
+    if (!problem && options.watch && given) {
+      problem = "--watch and " + std::string(name) + " exclude each other";
+    }
   }
   if (problem) {
     return *problem;

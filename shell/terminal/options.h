@@ -21,6 +21,7 @@ struct Options {
   bool listScenarios = false;
   bool info = false;
   bool all = false;
+  bool watch = false;
   bool json = false;
   std::string device;                   // empty: not chosen
   std::optional<std::uint32_t> waitMs;  // --wait: how long; UINT32_MAX for ever

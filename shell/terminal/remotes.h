@@ -21,14 +21,16 @@ namespace corvane::shell {
 // this often.
 inline constexpr std::uint32_t WaitPollMs = 250;
 
+// Asked from one thread, while runs go on through the backends it made.
 class Remotes {
  public:
   virtual ~Remotes() = default;
   // Those present now, in the system's order.
   virtual std::vector<link::ListedRemote> List() = 0;
-  // A backend for one link to the remote with `id`. Not thread-safe: the
-  // backends of runs at once are all made before the first starts.
+  // A backend for one link to the remote with `id`, until given back.
   virtual link::Backend& BackendFor(std::string_view id) = 0;
+  // Gives back a backend whose link is closed.
+  virtual void GiveBack(link::Backend& backend) = 0;
   // Returns once a remote may have arrived, at the latest after `ms`.
   virtual void WaitForArrival(std::uint32_t ms) = 0;
 };
@@ -39,6 +41,10 @@ class SystemRemotes final : public Remotes {
   std::vector<link::ListedRemote> List() override { return link::ListRemotes(lister_); }
   link::Backend& BackendFor(std::string_view) override {
     return *backends_.emplace_back(std::make_unique<SystemBackend>());
+  }
+  // A watch makes a backend for every remote plugged in all day.
+  void GiveBack(link::Backend& backend) override {
+    std::erase_if(backends_, [&](const auto& made) { return made.get() == &backend; });
   }
   void WaitForArrival(std::uint32_t ms) override { lister_.WaitForArrival(ms); }
 
@@ -54,6 +60,7 @@ class SimulatedRemotes final : public Remotes {
 
   std::vector<link::ListedRemote> List() override;
   link::Backend& BackendFor(std::string_view id) override;
+  void GiveBack(link::Backend&) override {}  // each remote keeps its own
   void WaitForArrival(std::uint32_t ms) override;
 
  private:

@@ -1,0 +1,97 @@
+#include "shell/terminal/watch.h"
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <list>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "shell/keep_awake.h"
+#include "shell/terminal/console.h"
+#include "shell/terminal/remote_run.h"
+#include "shell/terminal/session_output.h"
+
+namespace corvane::shell {
+namespace {
+
+struct Run {
+  std::string id;
+  link::Backend& backend;
+  std::future<int> status;
+};
+
+bool Listed(const std::vector<link::ListedRemote>& listed, const std::string& id) {
+  return std::ranges::find(listed, id, &link::ListedRemote::id) != listed.end();
+}
+
+}  // namespace
+
+int RunWatch(const Options& options, Remotes& remotes, const firmware::Images& images) {
+  SessionOutput output(options);
+  if (const auto refused = output.Begin()) {
+    return *refused;
+  }
+  const RunSetting setting = output.Setting(images, true);
+  std::vector<int> statuses;  // in the order the runs ended
+  bool runsStopped = false;
+  const int interrupted = RunStoppable([&](std::stop_token stop) {
+    output.notes.Line("watching for remotes to be plugged in, until Ctrl-C or SIGTERM");
+    std::list<Run> runs;
+    // Updated, or being updated, and not seen gone since its run ended.
+    std::set<std::string> handled;
+    // The computer stays up while any remote is written.
+    std::optional<KeepAwake> awake;
+    const auto collect = [&](Run& run) {
+      statuses.push_back(run.status.get());
+      remotes.GiveBack(run.backend);
+    };
+    while (!stop.stop_requested()) {
+      // The runs that ended are collected before the bus is looked at: a
+      // remote in its run, away for its restart perhaps, is never taken
+      // for gone.
+      std::erase_if(runs, [&](Run& run) {
+        const bool ended =
+            run.status.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        if (ended) {
+          collect(run);
+        }
+        return ended;
+      });
+      const auto listed = remotes.List();
+      std::erase_if(handled, [&](const std::string& id) {
+        return !Listed(listed, id) && std::ranges::find(runs, id, &Run::id) == runs.end();
+      });
+      for (const auto& remote : listed) {
+        if (handled.insert(remote.id).second) {
+          link::Backend& backend = remotes.BackendFor(remote.id);
+          runs.push_back(
+              {remote.id, backend,
+               std::async(std::launch::async, [&setting, &backend, id = remote.id, stop] {
+                 return RunRemote(setting, id, backend, stop);
+               })});
+        }
+      }
+      if (runs.empty()) {
+        awake.reset();
+      } else if (!awake) {
+        awake.emplace(FlashProgram);
+      }
+      // A departure wakes no wait: the next look finds it.
+      remotes.WaitForArrival(WaitPollMs);
+    }
+    runsStopped = !runs.empty();
+    for (Run& run : runs) {
+      collect(run);
+    }
+  });
+  output.Summary(statuses, interrupted);
+  if (runsStopped) {
+    output.Interruption(interrupted);
+  }
+  return interrupted;
+}
+
+}  // namespace corvane::shell
