@@ -1,12 +1,13 @@
 #include "shell/terminal/watch.h"
 
 #include <algorithm>
-#include <chrono>
-#include <future>
+#include <atomic>
 #include <list>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "shell/keep_awake.h"
@@ -17,10 +18,15 @@
 namespace corvane::shell {
 namespace {
 
+// One remote's run, on a thread of its own.
 struct Run {
+  Run(std::string remoteId, link::Backend& linkBackend)
+      : id(std::move(remoteId)), backend(linkBackend) {}
   std::string id;
   link::Backend& backend;
-  std::future<int> status;
+  std::thread thread;
+  std::atomic<bool> ended{false};
+  int status = 0;
 };
 
 bool Listed(const std::vector<link::ListedRemote>& listed, const std::string& id) {
@@ -45,7 +51,8 @@ int RunWatch(const Options& options, Remotes& remotes, const firmware::Images& i
     // The computer stays up while any remote is written.
     std::optional<KeepAwake> awake;
     const auto collect = [&](Run& run) {
-      statuses.push_back(run.status.get());
+      run.thread.join();
+      statuses.push_back(run.status);
       remotes.GiveBack(run.backend);
     };
     while (!stop.stop_requested()) {
@@ -53,8 +60,7 @@ int RunWatch(const Options& options, Remotes& remotes, const firmware::Images& i
       // remote in its run, away for its restart perhaps, is never taken
       // for gone.
       std::erase_if(runs, [&](Run& run) {
-        const bool ended =
-            run.status.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        const bool ended = run.ended;
         if (ended) {
           collect(run);
         }
@@ -66,12 +72,11 @@ int RunWatch(const Options& options, Remotes& remotes, const firmware::Images& i
       });
       for (const auto& remote : listed) {
         if (handled.insert(remote.id).second) {
-          link::Backend& backend = remotes.BackendFor(remote.id);
-          runs.push_back(
-              {remote.id, backend,
-               std::async(std::launch::async, [&setting, &backend, id = remote.id, stop] {
-                 return RunRemote(setting, id, backend, stop);
-               })});
+          Run& run = runs.emplace_back(remote.id, remotes.BackendFor(remote.id));
+          run.thread = std::thread([&setting, &run, stop] {
+            run.status = RunRemote(setting, run.id, run.backend, stop);
+            run.ended = true;
+          });
         }
       }
       if (runs.empty()) {
