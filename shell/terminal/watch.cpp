@@ -20,9 +20,10 @@ namespace {
 
 // One remote's run, on a thread of its own.
 struct Run {
-  Run(std::string remoteId, link::Backend& linkBackend)
-      : id(std::move(remoteId)), backend(linkBackend) {}
+  Run(const link::ListedRemote& remote, link::Backend& linkBackend)
+      : id(remote.id), serial(remote.serial), backend(linkBackend) {}
   std::string id;
+  std::string serial;
   link::Backend& backend;
   std::thread thread;
   std::atomic<bool> ended{false};
@@ -72,9 +73,9 @@ int RunWatch(const Options& options, Remotes& remotes, const firmware::Images& i
       });
       for (const auto& remote : listed) {
         if (handled.insert(remote.id).second) {
-          Run& run = runs.emplace_back(remote.id, remotes.BackendFor(remote.id));
+          Run& run = runs.emplace_back(remote, remotes.BackendFor(remote.id));
           run.thread = std::thread([&setting, &run, stop] {
-            run.status = RunRemote(setting, run.id, run.backend, stop);
+            run.status = RunRemote(setting, run.id, run.serial, run.backend, stop);
             run.ended = true;
           });
         }
