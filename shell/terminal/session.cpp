@@ -175,8 +175,12 @@ int RunSession(const Options& options, Remotes& remotes, const firmware::Images&
     }
   });
   if (statuses.empty()) {
-    output.Interruption(interrupted);
-    // Interrupted while waiting, or ended by no run.
+    // Interrupted while waiting, when no remote was touched, or ended by no
+    // run.
+    if (interrupted != 0) {
+      output.err.Line(std::string(FlashProgram) +
+                      ": interrupted while waiting for a remote; none was written");
+    }
     return ended ? *ended
                  : output.EndAlone(interrupted, std::string(ExitStatusMeaning(interrupted)));
   }
