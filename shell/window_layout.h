@@ -11,7 +11,7 @@ namespace corvane::shell {
 inline constexpr std::string_view WindowTitle = "Corvane Firmware Updater(D00I)";
 // Starts the demos' title, so that nobody takes the simulated remote for
 // theirs: the start of a title is what a narrow title bar still shows.
-inline constexpr std::string_view DemoTitlePrefix = "Simulated remote - ";
+inline constexpr std::string_view DemoTitlePrefix = "Demo - ";
 
 // Sizes are in twips (1/1440 inch); each is a whole number of pixels at 96
 // dots per inch.

@@ -71,13 +71,14 @@ void RefuseOpen(World& w, link::CauseKind kind, int code, std::string_view text)
 }
 
 constexpr std::array<Scenario, 29> AllScenarios{{
-    {"direct", "conforming remote, identity 00 09 00 00: direct path, flag 0", [](World&) {}},
-    {"direct-flagged", "identity 01 0A 00 00: direct path, flag 1",
+    {"direct", "a remote that takes the update directly (Send completed)", [](World&) {}},
+    {"direct-flagged", "a remote of another kind that takes the update directly (Send completed)",
      [](World& w) {
        w.remote.identityReply = IdentityReplyWith({0x01, 0x0A, 0x00, 0x00});
      }},
-    {"loader", "identity 00 09 01 01: loader path, restart within 3000 ms", NeedsLoader},
-    {"own-number", "every block acknowledged with its own number: each written three times",
+    {"loader", "a remote that needs the loader first, then restarts (Send completed)", NeedsLoader},
+    {"own-number",
+     "a remote that answers each block wrongly, so each is sent three times (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          if (r.kind == FrameKind::Block) {
@@ -86,23 +87,24 @@ constexpr std::array<Scenario, 29> AllScenarios{{
          return std::nullopt;
        };
      }},
-    {"no-remote", "no interface present", [](World& w) { w.backend.SetPresent(false); }},
-    {"arrives-late", "conforming remote, plugged in 2000 ms after the start",
+    {"no-remote", "no remote plugged in (no usb device)",
+     [](World& w) { w.backend.SetPresent(false); }},
+    {"arrives-late", "a remote plugged in two seconds after the start (Send completed)",
      [](World& w) { w.bus.ArrivesAt(LateArrivalMs); }},
     {"replugged",
-     "conforming remote, plugged in 2000 ms after the start; 1500 ms after its update "
-     "unplugged, and plugged in again 1000 ms later",
+     "a remote plugged in two seconds after the start, unplugged after its update and "
+     "plugged in again (Send completed, twice under --watch)",
      [](World& w) {
        w.bus.ArrivesAt(LateArrivalMs);
        w.bus.ReplugAfterUpdate(StaysAfterUpdateMs, UnpluggedForMs);
      }},
-    {"no-permission", "the remote is present, but this user may not open it",
+    {"no-permission", "a remote this user may not open (no usb device, and a box says why)",
      [](World& w) { RefuseOpen(w, link::CauseKind::PermissionDenied, 13, "Permission denied"); }},
-    {"held-elsewhere", "the remote is present, but another program holds it",
+    {"held-elsewhere", "a remote another program is using (no usb device, and a box says why)",
      [](World& w) {
        RefuseOpen(w, link::CauseKind::HeldByAnotherProgram, 16, "Device or resource busy");
      }},
-    {"probe-nak", "the probe is answered 0xF5",
+    {"probe-nak", "a remote that answers the first call wrongly (Error #001)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          if (r.kind == FrameKind::Probe) {
@@ -111,47 +113,55 @@ constexpr std::array<Scenario, 29> AllScenarios{{
          return std::nullopt;
        };
      }},
-    {"probe-silent", "the probe reply never comes",
+    {"probe-silent",
+     "a remote that never answers the first call; the update goes on (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          return r.kind == FrameKind::Probe ? Hook(Silent()) : std::nullopt;
        };
      }},
-    {"identity-bad-echo", "48-byte identity reply beginning AD FB, identity 00 09 00 00",
+    {"identity-bad-echo",
+     "a remote whose answer about itself is not valid (Error #002; the window closes)",
      [](World& w) { BadEcho(w.remote.identityReply); }},
-    {"identity-bad-echo-loader", "48-byte identity reply beginning AD FB, identity 00 09 01 01",
+    {"identity-bad-echo-loader",
+     "a remote that needs the loader, but whose answer about itself is not valid; the update goes "
+     "on (Send completed)",
      [](World& w) {
        NeedsLoader(w);
        BadEcho(w.remote.identityReply);
      }},
-    {"identity-short", "20-byte identity reply AD FA and zeros",
+    {"identity-short",
+     "a remote whose answer about itself is cut short; the update goes on (Send completed)",
      [](World& w) {
        w.remote.identityReply.assign(20, 0);
        w.remote.identityReply[0] = 0xAD;
        w.remote.identityReply[1] = 0xFA;
      }},
-    {"identity-silent", "the identity reply never comes",
+    {"identity-silent",
+     "a remote that never answers about itself; the update goes on (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          return r.kind == FrameKind::IdentityRequest ? Hook(Silent()) : std::nullopt;
        };
      }},
-    {"block-empty", "the reply read after block 5 completes with 0 bytes",
+    {"block-empty", "a remote that answers block 5 with nothing (Error #003; the window closes)",
      [](World& w) { EmptyAfterBlock(w, 5, false); }},
-    {"block-silent", "from block 7 on the remote never answers",
+    {"block-silent",
+     "a remote that stops answering in the middle, at block 7 (Error #003; the window closes)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          return r.kind == FrameKind::Block && r.block >= 7 ? Hook(Silent()) : std::nullopt;
        };
      }},
-    {"retry-then-ack", "the first reply to block 4 never comes, the second acknowledges",
+    {"retry-then-ack", "a remote that misses block 4 once; it is sent again (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          return r.kind == FrameKind::Block && r.block == 4 && r.attempt == 1 ? Hook(Silent())
                                                                              : std::nullopt;
        };
      }},
-    {"wrong-ack-once", "block 6 is first acknowledged with its own number, then correctly",
+    {"wrong-ack-once",
+     "a remote that answers block 6 wrongly once; it is sent again (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
          if (r.kind == FrameKind::Block && r.block == 6 && r.attempt == 1) {
@@ -160,7 +170,7 @@ constexpr std::array<Scenario, 29> AllScenarios{{
          return std::nullopt;
        };
      }},
-    {"slow-remote", "every block reply comes after 1500 ms",
+    {"slow-remote", "a slow remote: each block takes one and a half seconds (Send completed)",
      [](World& w) {
        w.remote.answerHook = [](const Received& r, const Answer& normal) -> Hook {
          if (r.kind != FrameKind::Block) {
@@ -171,17 +181,20 @@ constexpr std::array<Scenario, 29> AllScenarios{{
          return slow;
        };
      }},
-    {"loader-empty", "loader path; the reply read after loader block 3 completes with 0 bytes",
+    {"loader-empty",
+     "a remote that needs the loader and answers its block 3 with nothing (Error #003)",
      [](World& w) {
        NeedsLoader(w);
        EmptyAfterBlock(w, 3, false);
      }},
-    {"loader-gone", "loader path; the remote never comes back after the loader",
+    {"loader-gone",
+     "a remote that needs the loader and does not come back after it (no usb device)",
      [](World& w) {
        NeedsLoader(w);
        w.remote.restartDelayMs.reset();
      }},
-    {"loader-probe-nak", "loader path; after the restart the probe is answered 0xF5",
+    {"loader-probe-nak",
+     "a remote that needs the loader and, restarted, answers the first call wrongly (Error #001)",
      [](World& w) {
        NeedsLoader(w);
        w.remote.answerHook = [](const Received& r, const Answer&) -> Hook {
@@ -191,19 +204,23 @@ constexpr std::array<Scenario, 29> AllScenarios{{
          return std::nullopt;
        };
      }},
-    {"loader-identity-bad", "loader path; after the restart the identity reply begins AD FB",
+    {"loader-identity-bad",
+     "a remote that needs the loader and, restarted, gives an answer about itself that is not "
+     "valid (Error #002; the window closes)",
      [](World& w) {
        NeedsLoader(w);
        BadEcho(w.remote.loaderIdentityReply);
      }},
-    {"loader-main-empty", "loader path; the reply read after main block 2 completes with 0 bytes",
+    {"loader-main-empty",
+     "a remote that needs the loader and, restarted, answers block 2 with nothing (Error #003; the "
+     "window closes)",
      [](World& w) {
        NeedsLoader(w);
        EmptyAfterBlock(w, 2, true);
      }},
-    {"probe-write-fails", "the probe's write does not complete: the wait fails",
+    {"probe-write-fails", "the connection breaks at the first call (Error #004)",
      [](World& w) { FailWrite(w, FrameKind::Probe, WriteFault::WaitFails); }},
-    {"block-short-write", "block 3's write completes with 100 bytes fewer than the frame",
+    {"block-short-write", "the connection loses part of block 3 (Error #004)",
      [](World& w) {
        w.remote.writeHook = [](const Received& r) {
          return r.kind == FrameKind::Block && r.block == 3
@@ -211,9 +228,10 @@ constexpr std::array<Scenario, 29> AllScenarios{{
                     : WriteBehaviour{};
        };
      }},
-    {"end-write-fails", "the main end frame's write does not complete",
+    {"end-write-fails", "the connection breaks as the update ends (Error #004)",
      [](World& w) { FailWrite(w, FrameKind::MainEnd, WriteFault::Stalls); }},
-    {"loader-end-write-fails", "loader path; the loader end frame's write does not complete",
+    {"loader-end-write-fails",
+     "a remote that needs the loader; the connection breaks as the loader ends (Error #004)",
      [](World& w) {
        NeedsLoader(w);
        FailWrite(w, FrameKind::LoaderEnd, WriteFault::Stalls);

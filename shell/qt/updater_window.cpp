@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -73,6 +74,21 @@ class InputDrop final : public QObject {
            event->type() == QEvent::Close;
   }
 };
+
+// Beside the window rather than over its buttons: to its right where the
+// screen has room, else to its left, level with its top.
+void PlaceBeside(QWidget& box, const QWidget& window) {
+  constexpr int Gap = 8;
+  box.adjustSize();
+  const QRect frame = window.frameGeometry();
+  const QRect screen = window.screen()->availableGeometry();
+  int left = frame.right() + Gap;
+  if (left + box.width() > screen.right()) {
+    left = frame.left() - Gap - box.width();
+  }
+  left = std::clamp(left, screen.left(), std::max(screen.left(), screen.right() - box.width()));
+  box.move(left, std::max(frame.top(), screen.top()));
+}
 
 }  // namespace
 
@@ -167,6 +183,7 @@ void UpdaterWindow::ShowCause(const std::string& hint, const std::string& cause)
   box->setInformativeText(Text(cause));
   box->setWindowModality(Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  PlaceBeside(*box, *this);
   box->show();
   causeBox_ = box;
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -133,6 +134,28 @@ void HandleQueuedDroppingInput(std::optional<int>& quit) {
 DWORD WINAPI CallOnItsThread(void* run) {
   (*static_cast<std::function<void()>*>(run))();
   return 0;
+}
+
+// The window a box on this thread is to stand beside.
+thread_local RECT besideWindow{};
+
+// Moves the box as it is first activated: to the right of the window where
+// the screen has room, else to its left, level with its top.
+LRESULT CALLBACK PlaceBoxBeside(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    RECT own{};
+    GetWindowRect(box, &own);
+    const int width = own.right - own.left;
+    constexpr int Gap = 8;
+    int left = besideWindow.right + Gap;
+    if (left + width > GetSystemMetrics(SM_CXSCREEN)) {
+      left = std::max(0, static_cast<int>(besideWindow.left) - Gap - width);
+    }
+    SetWindowPos(box, nullptr, left, std::max(0L, besideWindow.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -326,13 +349,21 @@ void UpdaterWindow::RunDroppingInput(std::function<void()> run) {
   ShutdownBlockReasonDestroy(window_);
 }
 
-// On a thread of its own, so that the box holds nothing.
+// On a thread of its own, so that the box holds nothing; beside the
+// window rather than over its buttons.
 void UpdaterWindow::ShowCause(const std::string& hint, const std::string& cause) {
   std::string text(hint);
   text.append("\n\n").append(cause);
-  std::thread([text] {
+  RECT beside{};
+  GetWindowRect(window_, &beside);
+  std::thread([text, beside] {
+    besideWindow = beside;
+    const HHOOK hook = SetWindowsHookExA(WH_CBT, PlaceBoxBeside, nullptr, GetCurrentThreadId());
     MessageBoxA(nullptr, text.c_str(), std::string(CauseTitle).c_str(),
                 MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    if (hook != nullptr) {
+      UnhookWindowsHookEx(hook);
+    }
   }).detach();
 }
 

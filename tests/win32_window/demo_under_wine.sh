@@ -25,7 +25,7 @@ fi
 wine_in_session "$demo" direct &
 program=$!
 # Found by its exact title, which says the remote is simulated.
-title="Simulated remote - $title"
+title="Demo - $title"
 window=$(wait_for_window)
 check_layout "$probe" >/dev/null
 
