@@ -9,9 +9,10 @@
 namespace corvane::shell {
 
 inline constexpr std::string_view WindowTitle = "Corvane Firmware Updater(D00I)";
-// Starts the demos' title, so that nobody takes the simulated remote for
-// theirs: the start of a title is what a narrow title bar still shows.
-inline constexpr std::string_view DemoTitlePrefix = "Demo - ";
+// The demos' title, so that nobody takes the simulated remote for theirs:
+// it starts with what it is, and is short enough for a narrow title bar
+// to show whole.
+inline constexpr std::string_view DemoWindowTitle = "Demo - Corvane Firmware Updater";
 
 // Sizes are in twips (1/1440 inch); each is a whole number of pixels at 96
 // dots per inch.

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
       [&](corvane::protocol::WindowOperations& shown) {
         return corvane::shell::UpdateKeptAwake(remote.backend(), *images, DemoProgram, shown);
       },
-      DemoProgram, corvane::shell::DemoTitlePrefix);
+      DemoProgram, corvane::shell::DemoWindowTitle);
   window.show();
   return QApplication::exec();
 }

@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -75,28 +74,31 @@ class InputDrop final : public QObject {
   }
 };
 
-// Beside the window rather than over its buttons: to its right where the
-// screen has room, else to its left, level with its top.
+// Beside the window rather than over its buttons: to its right, left,
+// below or above it, the first where the screen has room.
 void PlaceBeside(QWidget& box, const QWidget& window) {
   constexpr int Gap = 8;
   box.adjustSize();
   const QRect frame = window.frameGeometry();
   const QRect screen = window.screen()->availableGeometry();
-  int left = frame.right() + Gap;
-  if (left + box.width() > screen.right()) {
-    left = frame.left() - Gap - box.width();
+  const QSize size = box.frameGeometry().size();
+  for (const QPoint at : {QPoint(frame.right() + Gap, frame.top()),
+                          QPoint(frame.left() - Gap - size.width(), frame.top()),
+                          QPoint(frame.left(), frame.bottom() + Gap),
+                          QPoint(frame.left(), frame.top() - Gap - size.height())}) {
+    if (screen.contains(QRect(at, size))) {
+      box.move(at);
+      return;
+    }
   }
-  left = std::clamp(left, screen.left(), std::max(screen.left(), screen.right() - box.width()));
-  box.move(left, std::max(frame.top(), screen.top()));
 }
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program,
-                             std::string_view titlePrefix)
+UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program, std::string_view title)
     : WindowOnItsThread(std::move(start), program) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(Text(titlePrefix) + Text(WindowTitle));
+  setWindowTitle(Text(title));
   // Every size, so that desktops pick a sharp one rather than scale 16 pixels.
   QIcon icon(QStringLiteral(":/corvane.png"));
   for (const int size : {24, 32, 48, 64, 128, 256}) {

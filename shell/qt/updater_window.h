@@ -18,9 +18,9 @@ namespace corvane::shell {
 
 class UpdaterWindow final : public QWidget, public WindowOnItsThread {
  public:
-  // Builds the window of `program`, centred on its screen, with the prefix
-  // before its title; the caller shows it.
-  UpdaterWindow(StartAction start, std::string_view program, std::string_view titlePrefix = {});
+  // Builds the window of `program`, centred on its screen, with its title;
+  // the caller shows it.
+  UpdaterWindow(StartAction start, std::string_view program, std::string_view title = WindowTitle);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

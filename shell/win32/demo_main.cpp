@@ -29,6 +29,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       [&](corvane::protocol::WindowOperations& shown) {
         return corvane::shell::UpdateKeptAwake(remote.backend(), *images, DemoProgram, shown);
       },
-      DemoProgram, corvane::shell::DemoTitlePrefix);
+      DemoProgram, corvane::shell::DemoWindowTitle);
   return window.Run();
 }

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -139,21 +138,28 @@ DWORD WINAPI CallOnItsThread(void* run) {
 // The window a box on this thread is to stand beside.
 thread_local RECT besideWindow{};
 
-// Moves the box as it is first activated: to the right of the window where
-// the screen has room, else to its left, level with its top.
+// Moves the box as it is first activated: to the right of the window, its
+// left, below or above it, the first where the screen has room.
 LRESULT CALLBACK PlaceBoxBeside(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     const auto box = reinterpret_cast<HWND>(wParam);
     RECT own{};
     GetWindowRect(box, &own);
-    const int width = own.right - own.left;
-    constexpr int Gap = 8;
-    int left = besideWindow.right + Gap;
-    if (left + width > GetSystemMetrics(SM_CXSCREEN)) {
-      left = std::max(0, static_cast<int>(besideWindow.left) - Gap - width);
+    const LONG width = own.right - own.left;
+    const LONG height = own.bottom - own.top;
+    constexpr LONG Gap = 8;
+    const RECT& w = besideWindow;
+    const POINT places[] = {{w.right + Gap, w.top},
+                            {w.left - Gap - width, w.top},
+                            {w.left, w.bottom + Gap},
+                            {w.left, w.top - Gap - height}};
+    for (const POINT at : places) {
+      if (at.x >= 0 && at.y >= 0 && at.x + width <= GetSystemMetrics(SM_CXSCREEN) &&
+          at.y + height <= GetSystemMetrics(SM_CYSCREEN)) {
+        SetWindowPos(box, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+      }
     }
-    SetWindowPos(box, nullptr, left, std::max(0L, besideWindow.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -161,7 +167,7 @@ LRESULT CALLBACK PlaceBoxBeside(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program,
-                             std::string_view titlePrefix)
+                             std::string_view windowTitle)
     : WindowOnItsThread(std::move(start), program) {
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
@@ -179,7 +185,7 @@ UpdaterWindow::UpdaterWindow(StartAction start, std::string_view program,
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   instructionFont_ = CreateInstructionFont(dpi);
   // WM_NCCREATE stores the handle in window_.
-  const std::string title = std::string(titlePrefix) + std::string(WindowTitle);
+  const std::string title(windowTitle);
   CreateWindowExA(0, windowClass, title.c_str(), WindowStyle, left, top, width, height, nullptr,
                   nullptr, GetModuleHandleA(nullptr), this);
   if (window_ == nullptr) {

@@ -15,9 +15,10 @@ namespace corvane::shell::win32 {
 
 class UpdaterWindow final : public WindowOnItsThread {
  public:
-  // Opens the window centred on the screen with Start focused and the prefix
-  // before its title.
-  UpdaterWindow(StartAction start, std::string_view program, std::string_view titlePrefix = {});
+  // Opens the window of `program` centred on the screen with Start focused
+  // and its title.
+  UpdaterWindow(StartAction start, std::string_view program,
+                std::string_view windowTitle = WindowTitle);
   ~UpdaterWindow() override;
   UpdaterWindow(const UpdaterWindow&) = delete;
   UpdaterWindow& operator=(const UpdaterWindow&) = delete;

@@ -25,7 +25,7 @@ fi
 wine_in_session "$demo" direct &
 program=$!
 # Found by its exact title, which says the remote is simulated.
-title="Demo - $title"
+title="Demo - Corvane Firmware Updater"
 window=$(wait_for_window)
 check_layout "$probe" >/dev/null
 

@@ -32,9 +32,8 @@ constexpr int TwipsPerPixel = 15;  // at 96 dpi
 HWND FindUpdaterWindow(int waitMs) {
   for (int waited = 0;; waited += 50) {
     // The program's window, or the demo's.
-    for (const std::string_view prefix : {std::string_view(), DemoTitlePrefix}) {
-      const std::string title = std::string(prefix) + std::string(WindowTitle);
-      HWND window = FindWindowA(nullptr, title.c_str());
+    for (const std::string_view title : {WindowTitle, DemoWindowTitle}) {
+      HWND window = FindWindowA(nullptr, std::string(title).c_str());
       if (window != nullptr && IsWindowVisible(window)) {
         return window;
       }
