@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -75,22 +76,36 @@ class InputDrop final : public QObject {
 };
 
 // Beside the window rather than over its buttons: to its right, left,
-// below or above it, the first where the screen has room.
+// below or above it, kept on the screen, where it covers the least of the
+// window. A box just shown may not have its title bar yet: the window's
+// stands in for it.
 void PlaceBeside(QWidget& box, const QWidget& window) {
-  constexpr int Gap = 8;
-  box.adjustSize();
   const QRect frame = window.frameGeometry();
+  const int titleBar = frame.height() - window.height();
+  const int gap = 8 + titleBar;
   const QRect screen = window.screen()->availableGeometry();
-  const QSize size = box.frameGeometry().size();
-  for (const QPoint at : {QPoint(frame.right() + Gap, frame.top()),
-                          QPoint(frame.left() - Gap - size.width(), frame.top()),
-                          QPoint(frame.left(), frame.bottom() + Gap),
-                          QPoint(frame.left(), frame.top() - Gap - size.height())}) {
-    if (screen.contains(QRect(at, size))) {
-      box.move(at);
-      return;
+  const QSize size = box.size() + QSize(0, titleBar);
+  const auto onScreen = [&](QPoint at) {
+    return QRect(
+        std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() - size.width())),
+        std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() - size.height())),
+        size.width(), size.height());
+  };
+  const auto covered = [&](const QRect& place) {
+    const QRect both = place.intersected(frame);
+    return both.isEmpty() ? 0 : both.width() * both.height();
+  };
+  QRect best;
+  for (const QPoint at : {QPoint(frame.right() + gap, frame.top()),
+                          QPoint(frame.left() - gap - size.width(), frame.top()),
+                          QPoint(frame.left(), frame.bottom() + gap),
+                          QPoint(frame.left(), frame.top() - gap - size.height())}) {
+    const QRect place = onScreen(at);
+    if (best.isNull() || covered(place) < covered(best)) {
+      best = place;
     }
   }
+  box.move(best.topLeft());
 }
 
 }  // namespace
@@ -185,8 +200,9 @@ void UpdaterWindow::ShowCause(const std::string& hint, const std::string& cause)
   box->setInformativeText(Text(cause));
   box->setWindowModality(Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  PlaceBeside(*box, *this);
+  // A message box sizes itself as it is shown: placed once it has.
   box->show();
+  PlaceBeside(*box, *this);
   causeBox_ = box;
 }
 
