@@ -3,6 +3,7 @@
 // remote write by write (the format: fuzz/make_seeds.py).
 #include <algorithm>
 #include <map>
+#include <stop_token>
 
 #include "input.h"
 #include "link/device_link.h"

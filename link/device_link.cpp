@@ -23,7 +23,7 @@ struct DeviceLink::Try {
   Cause cause;
 };
 
-DeviceLink::DeviceLink(Backend& backend, std::stop_token stop, std::string remoteId)
+DeviceLink::DeviceLink(Backend& backend, StopToken stop, std::string remoteId)
     : backend_(backend), stop_(std::move(stop)), remoteId_(std::move(remoteId)) {}
 
 DeviceLink::~DeviceLink() {

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "link/backend.h"
+#include "link/stop_token.h"
 
 namespace corvane::link {
 
@@ -116,7 +116,7 @@ class DeviceLink {
   // `stop` ends waits and pauses early and fails what follows. With a
   // remote id (or serial number), only the remote that goes by it is found,
   // and from then on only a remote at its place.
-  explicit DeviceLink(Backend& backend, std::stop_token stop = {}, std::string remoteId = {});
+  explicit DeviceLink(Backend& backend, StopToken stop = {}, std::string remoteId = {});
   ~DeviceLink();
   DeviceLink(const DeviceLink&) = delete;
   DeviceLink& operator=(const DeviceLink&) = delete;
@@ -161,7 +161,7 @@ class DeviceLink {
   void CloseIfOpen(Handle& file);
 
   Backend& backend_;
-  std::stop_token stop_;
+  StopToken stop_;
   std::string remoteId_;
   Trace trace_;
   std::string devicePath_;

@@ -18,14 +18,17 @@ constexpr char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The iterator forms of the algorithms: the web build's standard library has
+// no std::ranges ones yet.
 inline std::string UpperCase(std::string_view text) {
   std::string upper(text);
-  std::ranges::transform(upper, upper.begin(), UpperAscii);
+  std::transform(upper.begin(), upper.end(), upper.begin(), UpperAscii);
   return upper;
 }
 
 constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
 }
 
 // Bytes as upper-case hex, as transcripts and logs show frames, with

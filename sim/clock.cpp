@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <thread>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 namespace corvane::sim {
 
 void VirtualClock::WaitUntil(Millis when) {
@@ -22,9 +26,17 @@ Millis RealClock::Now() {
 }
 
 void RealClock::WaitUntil(Millis when) {
-  if (when != Never) {
-    std::this_thread::sleep_until(start_ + std::chrono::milliseconds(when));
+  if (when == Never) {
+    return;
   }
+#ifdef __EMSCRIPTEN__
+  // A page has one thread: it hands the browser the time rather than block it.
+  if (const Millis now = Now(); when > now) {
+    emscripten_sleep(static_cast<unsigned>(when - now));
+  }
+#else
+  std::this_thread::sleep_until(start_ + std::chrono::milliseconds(when));
+#endif
 }
 
 }  // namespace corvane::sim
