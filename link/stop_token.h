@@ -14,10 +14,10 @@ class StopToken {
   StopToken() = default;
   // Any token that tells whether a stop may come and whether it has.
   template <typename Token>
-    requires requires(const Token& token) {
-      token.stop_requested();
-      token.stop_possible();
-    }
+  requires requires(const Token& token) {
+    token.stop_requested();
+    token.stop_possible();
+  }
   StopToken(Token token)  // implicit: a std::stop_token is passed as it is
       : possible_(token.stop_possible()),
         requested_([token = std::move(token)] { return token.stop_requested(); }) {}

@@ -47,7 +47,7 @@ std::optional<RemoteInterface> FindRemoteInterface(const libusb_config_descripto
 }  // namespace
 
 std::string UsbDeviceInfo::Path() const {
-  return InterfacePath(vendor, product, where, remoteInterface.has_value());
+  return InterfacePath(vendor, product, where.Instance(), remoteInterface.has_value());
 }
 
 UsbDeviceInfo DescribeDescriptors(const libusb_device_descriptor& device,

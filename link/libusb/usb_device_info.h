@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/libusb/interface_path.h"
+#include "link/interface_path.h"
 
 struct libusb_device;
 struct libusb_device_descriptor;

@@ -1,4 +1,4 @@
-#include "link/libusb/interface_path.h"
+#include "link/interface_path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,13 +31,12 @@ std::string PortPath(std::span<const std::uint8_t> ports) {
   return path.empty() ? "0" : path;
 }
 
-std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, const UsbLocation& where,
+std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::string_view instance,
                           bool carriesRemoteInterface) {
   char ids[32];
   std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x", vendor, product);
   std::string path = "\\\\?\\usb#";
-  path.append(ids).append("#").append(std::to_string(where.bus)).append("-");
-  path.append(where.portPath);
+  path.append(ids).append("#").append(instance);
   if (carriesRemoteInterface) {
     path.append("#").append(ClassText());
   }

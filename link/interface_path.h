@@ -1,5 +1,6 @@
-// How a USB device appears to the link on Linux: as an interface path in the
-// form the remote's Windows driver registers, and pipe files below it.
+// How a USB device appears to the link where the system has no driver to
+// name it (Linux, a browser): as an interface path in the form the remote's
+// Windows driver registers, and pipe files below it.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +15,14 @@ namespace corvane::link {
 struct UsbLocation {
   std::uint8_t bus = 0;
   std::string portPath;
+
+  // As an interface path's instance part: 1-1.4.
+  std::string Instance() const { return std::to_string(bus) + "-" + portPath; }
 };
 
-// \\?\usb#vid_ec4b&pid_7a10#1-1.4#{5b3e29a1-...}: lower-case hex; the class
-// part only for a device that carries the remote's kind of interface.
-std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, const UsbLocation& where,
+// \\?\usb#vid_ec4b&pid_7a10#INSTANCE#{5b3e29a1-...}: lower-case hex; the
+// class part only for a device that carries the remote's kind of interface.
+std::string InterfacePath(std::uint16_t vendor, std::uint16_t product, std::string_view instance,
                           bool carriesRemoteInterface);
 
 std::string PortPath(std::span<const std::uint8_t> ports);
