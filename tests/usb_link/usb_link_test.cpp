@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,17 +44,6 @@ sim::SimRemote WithSerialNumber(std::string serial) {
   return remote;
 }
 
-// Files this process has open on the bus's device nodes, unplugged ones too.
-int FilesOpenOnTheBus() {
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    std::error_code closed;  // the listing's own file
-    const std::string target = std::filesystem::read_symlink(entry, closed);
-    files += target.find("/dev/bus/usb/") != std::string::npos;
-  }
-  return files;
-}
-
 class UsbLink : public testing::TestWithParam<contract::Case>, public contract::Bed {
  protected:
   ~UsbLink() override {
@@ -63,7 +51,7 @@ class UsbLink : public testing::TestWithParam<contract::Case>, public contract::
     const auto holds = bus.Holds();
     EXPECT_EQ(holds.claimedInterfaces, 0);
     EXPECT_EQ(holds.urbsInFlight, 0u);
-    EXPECT_EQ(FilesOpenOnTheBus(), 0);
+    EXPECT_EQ(bus.FilesOpenOnTheBus(), 0);
   }
   link::Backend& backend() override { return libusb; }
   sim::SimRemote& remote() override { return simRemote; }

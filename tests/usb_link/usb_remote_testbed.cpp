@@ -1,5 +1,6 @@
 #include "usb_remote_testbed.h"
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -36,6 +38,9 @@ constexpr const char* HubDescriptors =
 constexpr int FirstRemoteDevice = 3;  // after the root hub and the hub
 constexpr unsigned char BulkOut = 0x01;
 constexpr unsigned char BulkIn = 0x81;
+// How long a remote that leaves by itself stays on the bus after its last
+// frame: a browser gives the frame's write up when the device goes first.
+constexpr sim::Millis LeavesAfterMs = 50;
 
 std::string Node(int device) {
   char node[32];
@@ -94,6 +99,35 @@ void Complete(UMockdevIoctlClient* client, int error) {
   umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
 }
 
+// A device node as a FIFO rather than umockdev's plain file, which a poll
+// always finds ready and epoll refuses; the testbed holds its own end, of
+// the smallest size, to fill and empty.
+int MakeNodeFifo(const std::string& node) {
+  struct stat plain {};
+  if (stat(node.c_str(), &plain) != 0 || unlink(node.c_str()) != 0 ||
+      mkfifo(node.c_str(), plain.st_mode & 07777) != 0) {
+    throw std::runtime_error("cannot make " + node + " a FIFO: " + std::strerror(errno));
+  }
+  const int fifo = open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fifo < 0) {
+    throw std::runtime_error("cannot open " + node + ": " + std::strerror(errno));
+  }
+  fcntl(fifo, F_SETPIPE_SZ, 1);  // rounded up to one page
+  return fifo;
+}
+
+// Full: whoever waits to write to the node sleeps; empty: it wakes.
+void Fill(int fifo, bool full) {
+  char bytes[4096] = {};
+  if (full) {
+    while (write(fifo, bytes, sizeof bytes) > 0) {
+    }
+  } else {
+    while (read(fifo, bytes, sizeof bytes) > 0) {
+    }
+  }
+}
+
 // The remote's answer to a control request (`setup`, its 8 bytes): the
 // languages (US English) and the serial number, as string descriptors;
 // nothing to any other request, which stalls.
@@ -131,7 +165,7 @@ UsbRemoteTestbed::UsbRemoteTestbed(const std::vector<sim::SimRemote*>& remotes)
   for (sim::SimRemote* remote : remotes) {
     PlugLocked(slots_.emplace_back(*remote, "1." + std::to_string(4 - slots_.size())));
   }
-  restarts_ = std::thread([this] { RunRestarts(); });
+  bus_ = std::thread([this] { RunBus(); });
 }
 
 UsbRemoteTestbed::~UsbRemoteTestbed() {
@@ -139,8 +173,8 @@ UsbRemoteTestbed::~UsbRemoteTestbed() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  restartChanged_.notify_all();
-  restarts_.join();
+  busChanged_.notify_all();
+  bus_.join();
   OverrideFilePermissions(true);
   for (std::size_t remote = 0; remote < slots_.size(); ++remote) {
     Unplug(remote);
@@ -166,7 +200,7 @@ void UsbRemoteTestbed::PlugInAfter(sim::Millis ms) {
     std::lock_guard lock(mutex_);
     slots_.front().onBus.ArrivesAt(clock_.Now() + ms);
   }
-  restartChanged_.notify_all();
+  busChanged_.notify_all();
 }
 
 void UsbRemoteTestbed::ShowNoConfiguration() {
@@ -183,12 +217,27 @@ UsbRemoteTestbed::HostHolds UsbRemoteTestbed::Holds(std::size_t remote) {
   return {slot.claimed, static_cast<std::size_t>(urbs), slot.opensMade, slot.claimsMade};
 }
 
+int UsbRemoteTestbed::FilesOpenOnTheBus() {
+  std::lock_guard lock(mutex_);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code closed;  // the listing's own file
+    const std::string target = std::filesystem::read_symlink(entry, closed);
+    const int fd = std::stoi(entry.path().filename().string());
+    files += target.find("/dev/bus/usb/") != std::string::npos &&
+             std::none_of(slots_.begin(), slots_.end(),
+                          [fd](const Slot& slot) { return slot.fifo == fd; });
+  }
+  return files;
+}
+
 void UsbRemoteTestbed::PlugLocked(Slot& slot) {
   DropUrbs(slot.devnode);  // left by a node that is gone and no longer reaped
   slot.devnode = "/dev/" + Node(++deviceNumber_);
   slot.generation = slot.onBus.Generation();
+  slot.leftAt = sim::Never;
   // The handler is in place before the add uevent tells libusb the node is
-  // there.
+  // there, the FIFO at once after it: nobody opens a node that soon.
   if (!umockdev_testbed_attach_ioctl(testbed_, slot.devnode.c_str(), handler_, nullptr)) {
     throw std::runtime_error("umockdev: cannot attach to " + slot.devnode);
   }
@@ -197,6 +246,10 @@ void UsbRemoteTestbed::PlugLocked(Slot& slot) {
                 slot.onBus.remote().serialNumber.empty() ? 0 : SerialIndex);
   Add(testbed_, slot.Syspath(), deviceNumber_, slot.port.c_str(), "ec4b", "7a10",
       (RemoteDeviceStart + std::string(serialIndex) + RemoteConfiguration).c_str());
+  gchar* root = umockdev_testbed_get_root_dir(testbed_);
+  slot.fifo = MakeNodeFifo(root + slot.devnode);
+  g_free(root);
+  Fill(slot.fifo, true);
 }
 
 void UsbRemoteTestbed::UnplugLocked(Slot& slot) {
@@ -206,6 +259,11 @@ void UsbRemoteTestbed::UnplugLocked(Slot& slot) {
     umockdev_testbed_remove_device(testbed_, full.c_str());
     slot.devnode.clear();
     slot.claimed = 0;
+    // As a node that went away, it stays ready: what is left on it is
+    // reaped, and fails.
+    Fill(slot.fifo, false);
+    close(slot.fifo);
+    slot.fifo = -1;
   }
 }
 
@@ -221,25 +279,61 @@ void UsbRemoteTestbed::HoldForAnotherProgram() {
   slots_.front().heldElsewhere = true;
 }
 
-void UsbRemoteTestbed::RunRestarts() {
+void UsbRemoteTestbed::RunBus() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
+    Advance();
     const sim::Millis now = clock_.Now();
     sim::Millis next = sim::Never;
     for (Slot& slot : slots_) {
       const bool present = slot.onBus.Present(now);
-      if (present == slot.devnode.empty()) {
-        present ? PlugLocked(slot) : UnplugLocked(slot);
+      if (present && slot.devnode.empty()) {
+        PlugLocked(slot);
+      } else if (!present && !slot.devnode.empty()) {
+        slot.leftAt = std::min(slot.leftAt, now);
+        if (now >= slot.leftAt + LeavesAfterMs) {
+          UnplugLocked(slot);
+        } else {
+          next = std::min(next, slot.leftAt + LeavesAfterMs);
+        }
       }
       if (!present) {
         next = std::min(next, slot.onBus.ReturnsAt());
       }
     }
-    if (next != sim::Never) {
-      restartChanged_.wait_for(lock, std::chrono::milliseconds(next - std::min(next, now)));
-    } else {
-      restartChanged_.wait(lock);
+    // The reply a pending read waits for.
+    for (const Urb& urb : urbs_) {
+      if (!urb.finished && !urb.toDevice && !urb.controlAnswer) {
+        const sim::RemoteOnBus::NextRead read = urb.slot->onBus.Next();
+        if (read.kind == sim::RemoteOnBus::ReadKind::Reply) {
+          next = std::min(next, read.readyAt);
+        }
+      }
     }
+    if (next != sim::Never) {
+      busChanged_.wait_for(lock, std::chrono::milliseconds(next - std::min(next, now)));
+    } else {
+      busChanged_.wait(lock);
+    }
+  }
+}
+
+void UsbRemoteTestbed::Advance() {
+  const sim::Millis now = clock_.Now();
+  for (Urb& urb : urbs_) {
+    urb.finished = urb.finished || Finish(urb, now);
+  }
+  for (Slot& slot : slots_) {
+    Signal(slot);
+  }
+}
+
+void UsbRemoteTestbed::Signal(Slot& slot) {
+  if (slot.fifo >= 0) {
+    const bool waiting = std::any_of(urbs_.begin(), urbs_.end(), [&slot](const Urb& urb) {
+      return urb.finished && urb.devnode == slot.devnode;
+    });
+    Fill(slot.fifo, !waiting);
   }
 }
 
@@ -299,7 +393,12 @@ bool UsbRemoteTestbed::Handle(UMockdevIoctlClient* client) {
       Complete(client, 0);
       return true;
     case USBDEVFS_RELEASEINTERFACE:
+      // As the kernel does, the interface's URBs end as if discarded.
       --live->claimed;
+      for (Urb& urb : urbs_) {
+        urb.discarded = urb.discarded || (urb.devnode == devnode && !urb.controlAnswer);
+      }
+      Advance();
       Complete(client, 0);
       return true;
     case USBDEVFS_SUBMITURB:
@@ -339,16 +438,18 @@ void UsbRemoteTestbed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* ar
       return;
     }
   }
-  urbs_.push_back(
-      {urbData, buffer, &slot, slot.devnode, urb.endpoint == BulkOut, false, std::move(answer)});
+  urbs_.push_back({urbData, buffer, &slot, slot.devnode, urb.endpoint == BulkOut, false, false,
+                   std::move(answer)});
+  Advance();
+  busChanged_.notify_all();  // a read may now wait for a reply to come
   Complete(client, 0);
 }
 
-bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
+bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now) {
   usbdevfs_urb& fields = UrbOf(urb.urb);
   fields.status = 0;
   fields.actual_length = 0;
-  if (!present) {
+  if (urb.devnode != urb.slot->devnode || urb.slot->generation != urb.slot->onBus.Generation()) {
     fields.status = -ESHUTDOWN;
     return true;
   }
@@ -372,7 +473,7 @@ bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
     const std::span<const std::uint8_t> frame(urb.buffer->data,
                                               static_cast<std::size_t>(fields.buffer_length));
     if (urb.slot->onBus.Written(frame, now) != sim::Presence::Stays) {
-      restartChanged_.notify_all();
+      busChanged_.notify_all();
     }
     return true;
   }
@@ -405,36 +506,40 @@ bool UsbRemoteTestbed::Finish(Urb& urb, sim::Millis now, bool present) {
 }
 
 void UsbRemoteTestbed::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present) {
-  const sim::Millis now = clock_.Now();
   const std::string devnode = umockdev_ioctl_client_get_devnode(client);
-  for (auto it = urbs_.begin(); it != urbs_.end(); ++it) {
-    if (it->devnode != devnode || !Finish(*it, now, present)) {
-      continue;
-    }
-    const Urb done = *it;
-    urbs_.erase(it);
-    UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
-    umockdev_ioctl_data_set_ptr(pointer, 0, done.urb);
-    umockdev_ioctl_data_unref(pointer);
-    umockdev_ioctl_data_unref(done.buffer);
-    umockdev_ioctl_data_unref(done.urb);
-    Complete(client, 0);
+  Advance();
+  const auto found = std::find_if(urbs_.begin(), urbs_.end(), [&devnode](const Urb& urb) {
+    return urb.devnode == devnode && urb.finished;
+  });
+  if (found == urbs_.end()) {
+    Complete(client, present ? EAGAIN : ENODEV);
     return;
   }
-  Complete(client, present ? EAGAIN : ENODEV);
+  const Urb done = *found;
+  urbs_.erase(found);
+  UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
+  umockdev_ioctl_data_set_ptr(pointer, 0, done.urb);
+  umockdev_ioctl_data_unref(pointer);
+  umockdev_ioctl_data_unref(done.buffer);
+  umockdev_ioctl_data_unref(done.urb);
+  for (Slot& slot : slots_) {
+    Signal(slot);  // the last one reaped fills its node again
+  }
+  Complete(client, 0);
 }
 
 void UsbRemoteTestbed::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
   gulong address = 0;
   std::memcpy(&address, arg->data, sizeof address);
   const auto found = std::find_if(urbs_.begin(), urbs_.end(), [address](const Urb& urb) {
-    return urb.urb->client_addr == address && !urb.discarded;
+    return urb.urb->client_addr == address && !urb.discarded && !urb.finished;
   });
   if (found == urbs_.end()) {
     Complete(client, EINVAL);
     return;
   }
   found->discarded = true;
+  Advance();
   Complete(client, 0);
 }
 

@@ -4,8 +4,13 @@
 // interface (bulk OUT 0x01, bulk IN 0x81); one whose SimRemote has a
 // serial number names it as its string descriptor 3. Their usbdevfs nodes
 // are answered, on umockdev's handler thread, by SimRemotes; libusb in this
-// process (and in the programs it starts) finds them like real devices,
-// through sysfs, udev and their device nodes.
+// process (and in the programs it starts, Chromium too) finds them like real
+// devices, through sysfs, udev and their device nodes. Each node is a FIFO
+// the testbed holds full while none of its URBs has finished and empties
+// while one waits to be reaped, so that a poll or epoll for it wakes as on
+// a real node. A remote that leaves the bus by itself (restarting, pulled
+// out by its fault) leaves it a moment after its last frame, as hardware
+// acknowledges that first.
 #pragma once
 
 #include <umockdev.h>
@@ -64,6 +69,9 @@ class UsbRemoteTestbed {
     int claimsMade = 0;
   };
   HostHolds Holds(std::size_t remote = 0);
+  // Files this process has open on the bus's device nodes, unplugged ones
+  // too, but for the testbed's own ends.
+  int FilesOpenOnTheBus();
 
  private:
   // One remote and what the host holds of it.
@@ -73,8 +81,10 @@ class UsbRemoteTestbed {
 
     sim::RemoteOnBus onBus;
     std::string port;
-    std::string devnode;           // empty while unplugged
-    std::uint32_t generation = 0;  // the bus's, when the node was plugged
+    std::string devnode;              // empty while unplugged
+    int fifo = -1;                    // the testbed's end of the node
+    std::uint32_t generation = 0;     // the bus's, when the node was plugged
+    sim::Millis leftAt = sim::Never;  // the remote left by itself; the node goes soon after
     int claimed = 0;
     int opensMade = 0;
     int claimsMade = 0;
@@ -87,13 +97,19 @@ class UsbRemoteTestbed {
     std::string devnode;  // the node it was submitted on
     bool toDevice = false;
     bool discarded = false;
+    bool finished = false;  // its status and length are filled: it waits to be reaped
     std::optional<std::vector<std::uint8_t>> controlAnswer;  // none: a bulk transfer
   };
 
   void PlugLocked(Slot& slot);
   void UnplugLocked(Slot& slot);
-  // Follows the remote's own leaving and coming back.
-  void RunRestarts();
+  // Follows the remote's own leaving and coming back, and finishes reads
+  // whose reply has become ready.
+  void RunBus();
+  // Finishes every URB that can finish now, in the order they came, and
+  // shows each node's state in its FIFO.
+  void Advance();
+  void Signal(Slot& slot);
 
   // The usbdevfs requests libusb's Linux backend makes, mutex held.
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
@@ -102,7 +118,7 @@ class UsbRemoteTestbed {
   void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool present);
   void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   // Fills the URB's status and length if it can be given back now.
-  bool Finish(Urb& urb, sim::Millis now, bool present);
+  bool Finish(Urb& urb, sim::Millis now);
   // Gives up the URBs submitted on `devnode`; all of them when empty.
   void DropUrbs(const std::string& devnode = {});
 
@@ -114,11 +130,11 @@ class UsbRemoteTestbed {
   int deviceNumber_ = 2;  // the last one given
   std::deque<Urb> urbs_;
 
-  // Restarts run on their own thread: umockdev's handler thread must not
-  // wait for itself.
-  std::condition_variable restartChanged_;
+  // The bus's time runs on a thread of its own: umockdev's handler thread
+  // must not wait for itself.
+  std::condition_variable busChanged_;
   bool stopping_ = false;
-  std::thread restarts_;
+  std::thread bus_;
 };
 
 }  // namespace corvane::usbtest
