@@ -192,8 +192,10 @@ Module.webUsb = (() => {
 
     // Ends the transfer, pending or not, copies what a read brought into
     // the link's buffer and gives its count, or -1 when it did not complete.
-    // WebUSB cancels only by releasing the interface: every transfer on it
-    // ends, and the interface is claimed again for the rest of the run.
+    // WebUSB cancels only by releasing the interface, which ends every
+    // transfer on it, or by closing the device, where a release did not end
+    // it within a second; the interface is claimed again for the rest of
+    // the run.
     async collect(handle, into, size) {
       const file = files.get(handle);
       const transfer = file && file.transfer;
@@ -203,16 +205,18 @@ Module.webUsb = (() => {
       file.transfer = null;
       if (!transfer.ended) {
         const {device, number} = file.held;
+        const released = device.releaseInterface(number).catch(() => {});
+        await Promise.race([transfer.settled, new Promise((ended) => setTimeout(ended, 1000))]);
+        await released;
         try {
-          await device.releaseInterface(number);
-        } catch {
-          // the device is gone: the transfer ends with it
-        }
-        await transfer.settled;
-        try {
+          if (!transfer.ended) {
+            await device.close();
+            await transfer.settled;
+            await device.open();
+          }
           await device.claimInterface(number);
-        } catch (error) {
-          console.warn(`the remote's interface could not be claimed again: ${error.message}`);
+        } catch {
+          // gone with the device: what follows finds it so
         }
       }
       lastCause = transfer.cause;

@@ -36,16 +36,26 @@ function processesOf(profile) {
   });
 }
 
-// A browser context on a profile of its own, its processes given `env`, and
-// its close, which removes the profile. A
-// start has a deadline and is tried once more with a fresh profile, since
-// under umockdev a forked process may hang as it starts; whatever a failed
-// start left is ended by its process id.
-export async function launch(env = process.env) {
+// Opens the page with `query`, its window drawn.
+export async function openPage(context, query = '') {
+  const page = await context.newPage();
+  await page.goto(site + query, {timeout: 10000});
+  await page.waitForSelector('#startBT', {timeout: 10000});
+  return page;
+}
+
+// A browser context on a profile of its own, its processes given `env`, its
+// close, which removes the profile, and the page opened with `query` where
+// one is given. Starting it and opening the page have a deadline, and are
+// tried once more on a fresh profile, since under umockdev a forked process
+// may hang as it starts; whatever a failed try left is ended by its process
+// id.
+export async function launch(env = process.env, query = null) {
   for (let attempt = 1;; ++attempt) {
     const profile = mkdtempSync(path.join(tmpdir(), 'corvane-chromium-'));
+    let context = null;
     try {
-      const context = await chromium.launchPersistentContext(profile, {
+      context = await chromium.launchPersistentContext(profile, {
         executablePath: '/usr/bin/chromium',
         headless: true,
         env,
@@ -55,8 +65,10 @@ export async function launch(env = process.env) {
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                '--disable-background-networking', '--disable-component-update', '--disable-sync'],
       });
+      const page = query === null ? null : await openPage(context, query);
       return {
         context,
+        page,
         async close() {
           await context.close();
           rmSync(profile, {recursive: true, force: true});
@@ -64,20 +76,14 @@ export async function launch(env = process.env) {
       };
     } catch (error) {
       processesOf(profile).forEach((pid) => process.kill(Number(pid), 'SIGKILL'));
+      await context?.close().catch(() => {});
       rmSync(profile, {recursive: true, force: true});
       if (attempt === 2) {
         throw error;
       }
+      console.log(`# Chromium did not start in time (${error.message.split('\n')[0]}); once more`);
     }
   }
-}
-
-// Opens the page with `query`, its window drawn.
-export async function openPage(context, query = '') {
-  const page = await context.newPage();
-  await page.goto(site + query);
-  await page.waitForSelector('#startBT');
-  return page;
 }
 
 // What the page's last run wrote and showed, as corvane-sim writes it down.
