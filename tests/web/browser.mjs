@@ -9,13 +9,18 @@ import {chromium} from 'playwright-core';
 export const site = 'http://localhost:8765/';
 const root = path.resolve(new URL('.', import.meta.url).pathname, '../..');
 
+const answers = () => fetch(site).then((answer) => answer.ok, () => false);
+
 // Serves build/web/site until the returned function is called.
 export async function serveSite() {
+  if (await answers()) {
+    throw new Error(`something else serves ${site} already`);
+  }
   const server = spawn('python3', ['-m', 'http.server', '8765', '--bind', '127.0.0.1',
                                    '--directory', path.join(root, 'build/web/site')],
                        {stdio: 'ignore'});
   for (let tries = 0; tries < 50; ++tries) {
-    if (await fetch(site).then((answer) => answer.ok, () => false)) {
+    if (await answers()) {
       return () => server.kill();
     }
     await new Promise((resolve) => setTimeout(resolve, 100));
