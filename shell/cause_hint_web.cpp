@@ -19,16 +19,13 @@ bool OnLinux() {
   return PageSystem() == 2;
 }
 
-// On Windows a browser reaches only a device on the WinUSB driver: the
-// remote's own driver holds it, however the browser words the refusal.
-constexpr std::string_view OwnDriverHint =
-    "The remote is plugged in, but its own USB driver holds it, and a browser reaches only "
-    "devices without a driver of their own. Update it with the Windows program instead: "
-    "corvane-updater.exe, from corvane-updater-" CORVANE_VERSION "-win64.msi or the zip beside it.";
-
 std::string PermissionHint() {
+  // On Windows a browser reaches only devices on Windows' own WinUSB driver.
   if (OnWindows()) {
-    return std::string(OwnDriverHint);
+    return "The remote is plugged in, but its own USB driver holds it, and a browser reaches "
+           "only devices on Windows' own WinUSB driver. Update it with the Windows program "
+           "instead: corvane-updater.exe, from corvane-updater-" CORVANE_VERSION
+           "-win64.msi or the zip beside it.";
   }
   if (OnLinux()) {
     return "The remote is plugged in, but this computer does not let the browser open it: the "
@@ -49,9 +46,8 @@ std::string CauseHint(link::CauseKind kind) {
     case link::CauseKind::PermissionDenied:
       return PermissionHint();
     case link::CauseKind::HeldByAnotherProgram:
-      return OnWindows() ? std::string(OwnDriverHint)
-                         : "The remote is plugged in, but another program or browser tab holds "
-                           "it. Close that, then press Start again.";
+      return "The remote is plugged in, but another program or browser tab holds it. Close "
+             "that, then press Start again.";
     default:
       return {};
   }

@@ -48,7 +48,12 @@ Module.webUsb = (() => {
     if (device.configuration === null) {
       await device.selectConfiguration(device.configurations[0].configurationValue);
     }
-    await device.claimInterface(found.number);
+    try {
+      await device.claimInterface(found.number);
+    } catch (error) {
+      await device.close().catch(() => {});
+      throw error;
+    }
     return {device, number: found.number, endpoints: found.endpoints, files: 0};
   }
 

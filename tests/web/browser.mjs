@@ -49,13 +49,13 @@ export async function openPage(context, query = '') {
   return page;
 }
 
-// A browser context on a profile of its own, its processes given `env`, its
-// close, which removes the profile, and the page opened with `query` where
-// one is given. Starting it and opening the page have a deadline, and are
-// tried once more on a fresh profile, since under umockdev a forked process
-// may hang as it starts; whatever a failed try left is ended by its process
-// id.
-export async function launch(env = process.env, query = null) {
+// A browser context on a profile of its own, its processes given `env` and
+// Chromium `flags` beside the usual, its close, which removes the profile,
+// and the page opened with `query` where one is given. Starting it and
+// opening the page have a deadline, and are tried once more on a fresh
+// profile, since under umockdev a forked process may hang as it starts;
+// whatever a failed try left is ended by its process id.
+export async function launch(env = process.env, query = null, flags = []) {
   for (let attempt = 1;; ++attempt) {
     const profile = mkdtempSync(path.join(tmpdir(), 'corvane-chromium-'));
     let context = null;
@@ -68,7 +68,8 @@ export async function launch(env = process.env, query = null) {
         // As root, without the sandbox; nothing that reaches beyond this
         // machine, whose network is closed.
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-               '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+               '--disable-background-networking', '--disable-component-update', '--disable-sync',
+               ...flags],
       });
       const page = query === null ? null : await openPage(context, query);
       return {

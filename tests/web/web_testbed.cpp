@@ -33,7 +33,8 @@ using Hook = std::optional<sim::Answer>;
 
 // A scenario's remote, or one of the faults a browser's transfers must
 // survive: a reply that comes after its read has timed out, and a remote
-// pulled out as block 5 arrives.
+// pulled out as block 5 arrives. For held-elsewhere the bus makes the
+// remote another program's.
 sim::SimRemote RemoteFor(const std::string& name) {
   sim::VirtualClock clock;
   sim::World world(clock);
@@ -65,9 +66,17 @@ std::string Transcript(const std::vector<std::string>& lines) {
   return text;
 }
 
+void SetUp(usbtest::UsbRemoteTestbed& bus, const std::string& name) {
+  if (name == "held-elsewhere") {
+    bus.HoldForAnotherProgram();
+  }
+}
+
 // An update through libusb, written down as the page writes its own.
-std::string UpdateThroughLibusb(sim::SimRemote& remote, const firmware::Images& images) {
+std::string UpdateThroughLibusb(sim::SimRemote& remote, const std::string& name,
+                                const firmware::Images& images) {
   usbtest::UsbRemoteTestbed bus(remote);
+  SetUp(bus, name);
   link::LibusbBackend libusb;
   std::vector<std::string> lines;
   sim::RecordingWindow window(lines);
@@ -99,10 +108,11 @@ int main(int argc, char** argv) {
   }
   const auto images = firmware::Images::Embedded().value();
   sim::SimRemote throughLibusb = RemoteFor(argv[1]);
-  const std::string transcript = UpdateThroughLibusb(throughLibusb, images);
+  const std::string transcript = UpdateThroughLibusb(throughLibusb, argv[1], images);
 
   sim::SimRemote forThePage = RemoteFor(argv[1]);
   usbtest::UsbRemoteTestbed bus(forThePage);
+  SetUp(bus, argv[1]);
   std::cout << nlohmann::json{{"preload", std::getenv("LD_PRELOAD")},
                               {"umockdev", std::getenv("UMOCKDEV_DIR")},
                               {"transcript", transcript}}
