@@ -3,12 +3,13 @@
 // block by block, the closing), with the loader's pause taking its eight
 // seconds; Start, Exit and keys given during a run are dropped; Exit, and a
 // run that closes the window, end the page's session; a remote that cannot
-// be opened brings its box. CORVANE_SIM names corvane-sim.
+// be opened brings its box; a browser without WebUSB is told which have it;
+// the screen is kept on for exactly the run. CORVANE_SIM names corvane-sim.
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {after, before, test} from 'node:test';
 
-import {launch, openPage, runEnded, serveSite, transcriptOf} from './browser.mjs';
+import {launch, openPage, runEnded, serveSite, site, transcriptOf} from './browser.mjs';
 
 let browser;
 let stopServing;
@@ -71,3 +72,42 @@ for (const [scenario, ending] of cases) {
     await page.close();
   });
 }
+
+// A page whose browser lacks what `stub` takes away or stands in for.
+async function openWith(stub, query) {
+  const page = await browser.context.newPage();
+  await page.addInitScript(stub);
+  await page.goto(`${site}${query}`);
+  await page.waitForSelector('#startBT');
+  return page;
+}
+
+test('a browser without WebUSB says which browsers have it, before Start', async () => {
+  const page = await openWith(() => delete Navigator.prototype.usb, '');
+  assert.match(await page.textContent('.box'), /Chrome, Edge, Opera.*Firefox and Safari have no/s);
+  assert.match(await page.textContent('.box'), /corvane-updater\.exe/);
+  await page.close();
+});
+
+test('the screen is kept on for the run only', async () => {
+  const page = await openWith(() => {
+    window.locks = [];
+    Object.defineProperty(Navigator.prototype, 'wakeLock', {
+      value: {
+        request: async (type) => {
+          const lock = {type, released: false, release: async () => { lock.released = true; }};
+          window.locks.push(lock);
+          return lock;
+        },
+      },
+    });
+  }, '?demo=direct');
+  await page.click('#startBT');
+  await page.waitForFunction(() => window.locks.length === 1);
+  const held = () => window.locks.map(({type, released}) => ({type, released}));
+  assert.deepEqual(await page.evaluate(held), [{type: 'screen', released: false}]);
+  await runEnded(page, false);
+  await page.waitForFunction(() => window.locks[0].released);
+  assert.deepEqual(await page.evaluate(held), [{type: 'screen', released: true}]);
+  await page.close();
+});
