@@ -12,6 +12,10 @@
 
 namespace corvane::shell {
 
+// The udev rule that lets the user at the seat open the remote on Linux,
+// which the package installs.
+inline constexpr std::string_view UdevRuleName = "70-corvane-remote.rules";
+
 // The title of the window's box.
 inline constexpr std::string_view CauseTitle = "The remote could not be opened";
 

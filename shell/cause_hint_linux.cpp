@@ -10,7 +10,6 @@
 namespace corvane::shell {
 namespace {
 
-constexpr std::string_view RuleName = "70-corvane-remote.rules";
 // Where udev reads rules from: the package's place first, then the
 // administrator's.
 constexpr std::array<std::string_view, 3> RuleFolders{"/usr/lib/udev/rules.d", "/lib/udev/rules.d",
@@ -18,7 +17,7 @@ constexpr std::array<std::string_view, 3> RuleFolders{"/usr/lib/udev/rules.d", "
 
 std::string InstalledRule() {
   for (const std::string_view folder : RuleFolders) {
-    const std::filesystem::path rule = std::filesystem::path(folder) / RuleName;
+    const std::filesystem::path rule = std::filesystem::path(folder) / UdevRuleName;
     std::error_code ignored;
     if (std::filesystem::exists(rule, ignored)) {
       return rule.string();
@@ -55,10 +54,10 @@ std::string PermissionHint() {
   }
   const std::string rule = InstalledRule();
   if (rule.empty()) {
-    return hint + "The udev rule " + std::string(RuleName) +
+    return hint + "The udev rule " + std::string(UdevRuleName) +
            " that lets the user at the seat open it is not installed: install the package "
            "corvane-updater, which brings it, or copy packaging/" +
-           std::string(RuleName) +
+           std::string(UdevRuleName) +
            " from the sources to /etc/udev/rules.d and unplug the remote and plug it in "
            "again, then try the update again.";
   }

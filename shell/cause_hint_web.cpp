@@ -28,12 +28,16 @@ std::string PermissionHint() {
            "-win64.msi or the zip beside it.";
   }
   if (OnLinux()) {
+    const std::string rule(UdevRuleName);
     return "The remote is plugged in, but this computer does not let the browser open it: the "
-           "udev rule 70-corvane-remote.rules, which lets the user at the seat open the remote, "
-           "is not installed. Install the package corvane-updater (corvane-updater_" CORVANE_VERSION
-           "_amd64.deb), which brings it, or copy packaging/70-corvane-remote.rules from the "
-           "sources to /etc/udev/rules.d; then unplug the remote, plug it in again and press "
-           "Start again.";
+           "udev rule " +
+           rule +
+           ", which lets the user at the seat open the remote, is not installed. Install the "
+           "package corvane-updater (corvane-updater_" CORVANE_VERSION
+           "_amd64.deb), which brings it, or copy packaging/" +
+           rule +
+           " from the sources to /etc/udev/rules.d; then unplug the remote, plug it in again "
+           "and press Start again.";
   }
   return "The remote is plugged in, but this computer does not let the browser open it. Unplug "
          "the remote, plug it in again and press Start again.";

@@ -1,9 +1,12 @@
 // A window that writes down what an update run does to it.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "link/device_link.h"
 #include "protocol/window_operations.h"
 
 namespace corvane::sim {
@@ -20,6 +23,11 @@ class RecordingWindow : public protocol::WindowOperations {
   void SetProgressValue(float value) override;
   void CloseWindow() override;
 
+  // Appends "write <HEX>" for a write the run made.
+  void Written(std::span<const std::uint8_t> bytes);
+  // A link's trace that writes down each of its writes, as Written does.
+  link::DeviceLink::Trace WriteTrace();
+
   std::string status;
   float min = 0;
   float max = 100;
@@ -31,5 +39,8 @@ class RecordingWindow : public protocol::WindowOperations {
 
   std::vector<std::string>& transcript_;
 };
+
+// A transcript as text, a line each, as corvane-sim prints it.
+std::string TranscriptText(const std::vector<std::string>& transcript);
 
 }  // namespace corvane::sim

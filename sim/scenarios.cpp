@@ -4,7 +4,6 @@
 #include <array>
 
 #include "link/device_link.h"
-#include "link/text.h"
 #include "protocol/update_run.h"
 
 namespace corvane::sim {
@@ -292,10 +291,10 @@ ScenarioRun RunScenario(const Scenario& scenario, Clock& clock, const firmware::
   World world(clock);
   scenario.setUp(world);
   ScenarioRun run;
-  world.backend.onWriteCall = [&run](std::span<const std::uint8_t> bytes) {
-    run.transcript.push_back("write " + link::HexText(bytes));
-  };
   RecordingWindow window(run.transcript);
+  world.backend.onWriteCall = [&window](std::span<const std::uint8_t> bytes) {
+    window.Written(bytes);
+  };
   {
     link::DeviceLink link(world.backend);
     const Millis start = clock.Now();

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "shell/embedded_images.h"
+#include "sim/recording_window.h"
 #include "sim/scenarios.h"
 
 namespace {
@@ -18,10 +19,8 @@ int Usage() {
 }
 
 void PrintRun(const ScenarioRun& run) {
-  for (const auto& line : run.transcript) {
-    std::cout << line << '\n';
-  }
-  std::cout << "# outcome: " << (run.status.empty() ? "(status unchanged)" : run.status) << '\n'
+  std::cout << corvane::sim::TranscriptText(run.transcript)
+            << "# outcome: " << (run.status.empty() ? "(status unchanged)" : run.status) << '\n'
             << "# window: " << (run.windowClosed ? "closed" : "open") << '\n'
             << "# progress: min " << run.progressMin << " max " << run.progressMax << " value "
             << run.progressValue << '\n';

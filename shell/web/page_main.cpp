@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "link/text.h"
 #include "link/webusb/webusb_backend.h"
 #include "shell/embedded_images.h"
 #include "shell/program_info.h"
@@ -60,6 +59,8 @@ class ShownAndRecorded final : public protocol::WindowOperations {
     shown_.CloseWindow();
   }
 
+  sim::RecordingWindow& recorded() { return recorded_; }
+
  private:
   protocol::WindowOperations& shown_;
   sim::RecordingWindow recorded_;
@@ -78,27 +79,15 @@ class Updater {
 
   // The last run as corvane-sim writes one down: every write, then what the
   // window was told.
-  std::string Transcript() const {
-    std::string text;
-    for (const std::string& line : transcript_) {
-      text.append(line).append("\n");
-    }
-    return text;
-  }
+  std::string Transcript() const { return sim::TranscriptText(transcript_); }
 
  private:
   protocol::RunResult Run(protocol::WindowOperations& shown) {
     transcript_.clear();
     ShownAndRecorded window(shown, transcript_);
     link::Backend& backend = demo_ ? demo_->backend() : usb_;
-    return shell::UpdateKeptAwake(
-        backend, images_, Program, window,
-        [this](link::DeviceLink::Direction direction, std::span<const std::uint8_t> bytes,
-               const link::PipeResult&) {
-          if (direction == link::DeviceLink::Direction::Write) {
-            transcript_.push_back("write " + link::HexText(bytes));
-          }
-        });
+    return shell::UpdateKeptAwake(backend, images_, Program, window,
+                                  window.recorded().WriteTrace());
   }
 
   firmware::Images images_;

@@ -19,7 +19,6 @@
 
 #include "link/device_link.h"
 #include "link/libusb/libusb_backend.h"
-#include "link/text.h"
 #include "protocol/timeouts.h"
 #include "protocol/update_run.h"
 #include "sim/recording_window.h"
@@ -58,14 +57,6 @@ sim::SimRemote RemoteFor(const std::string& name) {
   return world.remote;
 }
 
-std::string Transcript(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) {
-    text.append(line).append("\n");
-  }
-  return text;
-}
-
 void SetUp(usbtest::UsbRemoteTestbed& bus, const std::string& name) {
   if (name == "held-elsewhere") {
     bus.HoldForAnotherProgram();
@@ -81,14 +72,9 @@ std::string UpdateThroughLibusb(sim::SimRemote& remote, const std::string& name,
   std::vector<std::string> lines;
   sim::RecordingWindow window(lines);
   link::DeviceLink link(libusb);
-  link.SetTrace([&lines](link::DeviceLink::Direction direction, std::span<const std::uint8_t> bytes,
-                         const link::PipeResult&) {
-    if (direction == link::DeviceLink::Direction::Write) {
-      lines.push_back("write " + link::HexText(bytes));
-    }
-  });
+  link.SetTrace(window.WriteTrace());
   protocol::UpdateFirmware(link, images, window);
-  return Transcript(lines);
+  return sim::TranscriptText(lines);
 }
 
 bool SameImages(const sim::SimRemote& a, const sim::SimRemote& b) {
